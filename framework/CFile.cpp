@@ -1,0 +1,240 @@
+#include "framework/CFile.h"
+
+#include <cerrno>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+long LastOsError()
+{
+#ifdef _WIN32
+    return static_cast<long>(::GetLastError());
+#else
+    return errno;
+#endif
+}
+
+[[noreturn]] void Throw(long osError, const CString& path)
+{
+    throw CFileException(CFileException::OsErrorToCause(osError), path, osError);
+}
+
+#ifdef _WIN32
+HANDLE AsHandle(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+#endif
+
+} // namespace
+
+CFile::~CFile()
+{
+    CloseQuietly();
+}
+
+void CFile::ThrowLastError() const
+{
+    Throw(LastOsError(), m_path);
+}
+
+void CFile::Open(const CString& path, unsigned flags)
+{
+    CloseQuietly();
+    m_path = path;
+    const bool write = (flags & modeWrite) != 0;
+    const bool create = (flags & modeCreate) != 0;
+    const bool exclusive = (flags & shareExclusive) != 0;
+#ifdef _WIN32
+    HANDLE handle = ::CreateFileA(path, write ? GENERIC_WRITE : GENERIC_READ,
+                                  exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  create ? CREATE_ALWAYS : OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        ThrowLastError();
+    m_handle = reinterpret_cast<std::intptr_t>(handle);
+#else
+    // The file is emptied only once the lock is held, so that a file another
+    // opener holds is never truncated.
+    const int fd = ::open(path, (write ? O_WRONLY : O_RDONLY) | (create ? O_CREAT : 0) | O_CLOEXEC,
+                          0666);
+    if (fd < 0)
+        ThrowLastError();
+    m_handle = fd;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const long error = errno;
+        CloseQuietly();
+        Throw(error, path);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        CloseQuietly();
+        Throw(EISDIR, path);
+    }
+    if (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const long error = errno;
+        CloseQuietly();
+        Throw(error, path);
+    }
+    if (create && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+        const long error = errno;
+        CloseQuietly();
+        Throw(error, path);
+    }
+#endif
+}
+
+unsigned CFile::Read(void* buffer, unsigned count)
+{
+#ifdef _WIN32
+    DWORD done = 0;
+    if (!::ReadFile(AsHandle(m_handle), buffer, count, &done, nullptr)) {
+        if (::GetLastError() == ERROR_BROKEN_PIPE)
+            return 0;
+        ThrowLastError();
+    }
+    return done;
+#else
+    unsigned total = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (total < count) {
+        const ssize_t got = ::read(static_cast<int>(m_handle), bytes + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+        if (got == 0)
+            break;
+        total += static_cast<unsigned>(got);
+    }
+    return total;
+#endif
+}
+
+void CFile::Write(const void* buffer, unsigned count)
+{
+    if (count == 0)
+        return;
+#ifdef _WIN32
+    DWORD done = 0;
+    if (!::WriteFile(AsHandle(m_handle), buffer, count, &done, nullptr))
+        ThrowLastError();
+    if (done < count)
+        Throw(ERROR_DISK_FULL, m_path);
+#else
+    unsigned total = 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (total < count) {
+        const ssize_t put = ::write(static_cast<int>(m_handle), bytes + total, count - total);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+        if (put == 0)
+            Throw(ENOSPC, m_path);
+        total += static_cast<unsigned>(put);
+    }
+#endif
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from)
+{
+#ifdef _WIN32
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER position;
+    static_assert(FILE_BEGIN == begin && FILE_CURRENT == current && FILE_END == end);
+    if (!::SetFilePointerEx(AsHandle(m_handle), distance, &position, static_cast<DWORD>(from)))
+        ThrowLastError();
+    return static_cast<std::uint64_t>(position.QuadPart);
+#else
+    static_assert(SEEK_SET == begin && SEEK_CUR == current && SEEK_END == end);
+    const off_t position = ::lseek(static_cast<int>(m_handle), static_cast<off_t>(offset), from);
+    if (position < 0)
+        ThrowLastError();
+    return static_cast<std::uint64_t>(position);
+#endif
+}
+
+std::uint64_t CFile::GetLength() const
+{
+#ifdef _WIN32
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(AsHandle(m_handle), &size))
+        ThrowLastError();
+    return static_cast<std::uint64_t>(size.QuadPart);
+#else
+    struct stat info {};
+    if (::fstat(static_cast<int>(m_handle), &info) != 0)
+        ThrowLastError();
+    return static_cast<std::uint64_t>(info.st_size);
+#endif
+}
+
+void CFile::Close()
+{
+    if (!IsOpen())
+        return;
+    const std::intptr_t handle = m_handle;
+    m_handle = kNoHandle;
+#ifdef _WIN32
+    if (!::CloseHandle(AsHandle(handle)))
+        ThrowLastError();
+#else
+    if (::close(static_cast<int>(handle)) != 0 && errno != EINTR)
+        ThrowLastError();
+#endif
+}
+
+void CFile::CloseQuietly() noexcept
+{
+    if (!IsOpen())
+        return;
+#ifdef _WIN32
+    ::CloseHandle(AsHandle(m_handle));
+#else
+    ::close(static_cast<int>(m_handle));
+#endif
+    m_handle = kNoHandle;
+}
+
+bool CFile::GetStatus(const CString& path, CFileStatus& status)
+{
+    if (path.IsEmpty())
+        return false;
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    status.m_size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    status.m_isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+#else
+    struct stat info {};
+    if (::stat(path, &info) != 0)
+        return false;
+    status.m_size = static_cast<std::uint64_t>(info.st_size);
+    status.m_isDirectory = S_ISDIR(info.st_mode);
+#endif
+    return true;
+}
+
+void CFile::Remove(const CString& path)
+{
+#ifdef _WIN32
+    if (!::DeleteFileA(path))
+        Throw(LastOsError(), path);
+#else
+    if (::unlink(path) != 0)
+        Throw(LastOsError(), path);
+#endif
+}

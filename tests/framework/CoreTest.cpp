@@ -1,0 +1,224 @@
+#include "framework/CFile.h"
+#include "framework/CString.h"
+#include "tests/support/TableBuilder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using testing_support::TempDir;
+
+namespace {
+
+std::string Str(const CString& s) { return std::string(s.View()); }
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+// --- CString -------------------------------------------------------------------
+
+TEST(CStringTest, HoldsNulBytesAnywhere)
+{
+    const char bytes[] = { 'a', '\0', 'b', '\0' };
+    CString s(bytes, 4);
+    EXPECT_EQ(s.GetLength(), 4);
+    s += CString("\0c", 2);
+    EXPECT_EQ(s.GetLength(), 6);
+    EXPECT_EQ(s.View(), std::string_view("a\0b\0\0c", 6));
+    EXPECT_NE(s, CString("a"));           // the whole counted length compares
+    EXPECT_STREQ(s.GetString(), "a");     // C callers see up to the first NUL
+    EXPECT_EQ(s.GetString()[6], '\0');    // and a NUL always follows the bytes
+}
+
+TEST(CStringTest, ConstructionEdgeCases)
+{
+    EXPECT_TRUE(CString(static_cast<const char*>(nullptr)).IsEmpty());
+    EXPECT_TRUE(CString("abc", 0).IsEmpty());
+    EXPECT_TRUE(CString("abc", -1).IsEmpty());
+    EXPECT_EQ(Str(CString('-', 3)), "---");
+    CString s("x");
+    s.Empty();
+    EXPECT_TRUE(s.IsEmpty());
+    EXPECT_EQ(s, "");
+}
+
+TEST(CStringTest, ConcatenationAndComparison)
+{
+    const CString a("abc");
+    EXPECT_EQ(Str(a + "def"), "abcdef");
+    EXPECT_EQ(Str("<" + a + '>'), "<abc>");
+    EXPECT_TRUE(a == "abc");
+    EXPECT_TRUE("abc" == a);
+    EXPECT_TRUE(a != "abd");
+    EXPECT_TRUE(CString("abc") < CString("abd"));
+    EXPECT_TRUE(CString("ab") < CString("ab\0", 3));
+    EXPECT_LT(CString("\x7F").Compare(CString("\x80")), 0); // bytes compare unsigned
+}
+
+TEST(CStringTest, FormatProducesTextOfAnyLength)
+{
+    CString s;
+    s.Format("%s - %u registros", "tabla.dbf", 4000000000u);
+    EXPECT_EQ(Str(s), "tabla.dbf - 4000000000 registros");
+    s.Format("%.2f", 1e300);
+    EXPECT_EQ(s.GetLength(), 301 + 3);
+    s.Format("%s", "");
+    EXPECT_TRUE(s.IsEmpty());
+}
+
+TEST(CStringTest, ReplaceEveryOccurrence)
+{
+    CString s("No introduzca m\xE1s de %1 caracteres.");
+    EXPECT_EQ(s.Replace("%1", "1"), 1);
+    EXPECT_EQ(Str(s), "No introduzca m\xE1s de 1 caracteres.");
+    CString t("aaa");
+    EXPECT_EQ(t.Replace("a", "aa"), 3); // replacements are not searched again
+    EXPECT_EQ(Str(t), "aaaaaa");
+}
+
+// --- CFile -----------------------------------------------------------------------
+
+TEST(CFileTest, WriteSeekAndReadBack)
+{
+    TempDir dir;
+    const std::string path = dir.File("data.bin");
+    {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        file.Write("hello, world", 12);
+        file.Write("", 0);
+        EXPECT_EQ(file.GetLength(), 12u);
+        file.Close();
+        EXPECT_FALSE(file.IsOpen());
+    }
+    CFile file;
+    file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    char buffer[16] = {};
+    EXPECT_EQ(file.Seek(7, CFile::begin), 7u);
+    EXPECT_EQ(file.Read(buffer, 5), 5u);
+    EXPECT_EQ(std::string(buffer, 5), "world");
+    EXPECT_EQ(file.Read(buffer, 5), 0u); // at the end: nothing, no exception
+    EXPECT_EQ(file.Seek(-5, CFile::end), 7u);
+    EXPECT_EQ(file.Seek(0, CFile::begin), 0u);
+    EXPECT_EQ(file.Read(buffer, 16), 12u);
+}
+
+TEST(CFileTest, CreateEmptiesAnExistingFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("old.txt");
+    testing_support::TableBuilder::WriteFile(path, "old contents");
+    CFile file;
+    file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    file.Write("new", 3);
+    file.Close();
+    EXPECT_EQ(ReadAll(path), "new");
+}
+
+TEST(CFileTest, SeeksBeyondFourGibibytes)
+{
+    TempDir dir;
+    const std::string path = dir.File("sparse.bin");
+    const std::int64_t far = (std::int64_t{ 1 } << 32) + 10;
+    {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        EXPECT_EQ(file.Seek(far, CFile::begin), static_cast<std::uint64_t>(far));
+        file.Write("end", 3);
+    }
+    CFileStatus status;
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
+    EXPECT_EQ(status.m_size, static_cast<std::uint64_t>(far) + 3);
+    CFile file;
+    file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    file.Seek(far, CFile::begin);
+    char buffer[3];
+    ASSERT_EQ(file.Read(buffer, 3), 3u);
+    EXPECT_EQ(std::string(buffer, 3), "end");
+}
+
+TEST(CFileTest, FailuresRaiseTheCauseAndNameTheFile)
+{
+    TempDir dir;
+    const std::string missing = dir.File("missing.dbf");
+    try {
+        CFile file;
+        file.Open(missing.c_str(), CFile::modeRead | CFile::shareExclusive);
+        ADD_FAILURE() << "no exception";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::fileNotFound);
+        EXPECT_EQ(Str(e.m_strFileName), missing);
+        EXPECT_EQ(Str(e.GetErrorMessage()), "No se encuentra el archivo " + missing + ".");
+        EXPECT_NE(e.m_lOsError, 0);
+    }
+    const std::string badPath = dir.File("no-such-folder") + "/x.txt";
+    try {
+        CFile file;
+        file.Open(badPath.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        ADD_FAILURE() << "no exception";
+    } catch (const CFileException& e) {
+        // Windows says the path is not found, POSIX that the entry is missing.
+        EXPECT_TRUE(e.m_cause == CFileException::badPath || e.m_cause == CFileException::fileNotFound);
+        EXPECT_EQ(Str(e.m_strFileName), badPath);
+    }
+}
+
+TEST(CFileTest, ExclusiveOpenKeepsOthersOutBothWays)
+{
+    TempDir dir;
+    const std::string path = dir.File("held.txt");
+    testing_support::TableBuilder::WriteFile(path, "keep me");
+    CFile reader;
+    reader.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    CFile writer;
+    try {
+        writer.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        ADD_FAILURE() << "the held file was opened for writing";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::sharingViolation);
+        EXPECT_EQ(Str(e.GetErrorMessage()), "El archivo " + path + " est\xE1 en uso por otro programa.");
+    }
+    reader.Close();
+    EXPECT_EQ(ReadAll(path), "keep me"); // the refused create did not empty it
+}
+
+TEST(CFileTest, StatusAndRemove)
+{
+    TempDir dir;
+    const std::string path = dir.File("five.txt");
+    testing_support::TableBuilder::WriteFile(path, "12345");
+    CFileStatus status;
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
+    EXPECT_EQ(status.m_size, 5u);
+    EXPECT_FALSE(status.m_isDirectory);
+    ASSERT_TRUE(CFile::GetStatus(dir.Path().string().c_str(), status));
+    EXPECT_TRUE(status.m_isDirectory);
+    EXPECT_FALSE(CFile::GetStatus("", status));
+    EXPECT_FALSE(CFile::GetStatus(dir.File("*.txt").c_str(), status)); // no wildcard matching
+    CFile::Remove(path.c_str());
+    EXPECT_FALSE(CFile::GetStatus(path.c_str(), status));
+    EXPECT_THROW(CFile::Remove(path.c_str()), CFileException);
+}
+
+#ifndef _WIN32
+TEST(CFileTest, FullDeviceRaisesDiskFull)
+{
+    CFile file;
+    file.Open("/dev/full", CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    try {
+        file.Write("x", 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::diskFull);
+        EXPECT_EQ(Str(e.m_strFileName), "/dev/full");
+    }
+}
+#endif
+
+} // namespace

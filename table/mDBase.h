@@ -1,0 +1,72 @@
+#pragma once
+
+#include "framework/CFile.h"
+#include "framework/CObject.h"
+#include "framework/CString.h"
+
+#include <cstdint>
+#include <memory>
+
+// One entry of the field table.
+struct FieldDescriptor {
+    CString Name;
+    std::uint8_t Length = 0;
+    std::uint32_t Offset = 0; // within the record; the first field is at 1, after the deletion flag
+    char Type = 0;            // the dBase type letter: 'C', 'N', 'D', 'I', 'O', ...
+};
+
+// One dBase table file, opened read-only and without sharing, with its field
+// table and a buffer that holds one record. Records are read from the file on
+// every GoTo; nothing else is kept in memory.
+class mDBase : public CObject {
+public:
+    using Base = CObject;
+    static const CRuntimeClass RuntimeClass;
+    const CRuntimeClass* GetRuntimeClass() const override;
+
+    mDBase() = default;
+    ~mDBase() override;
+    mDBase(const mDBase&) = delete;
+    mDBase& operator=(const mDBase&) = delete;
+
+    // 1 when the table is open, 0 when a table is already open or the path
+    // names nothing. A file that cannot be opened, read, or be a table raises
+    // CFileException and leaves the table closed.
+    int Open(const CString& path);
+    void Close();
+    bool IsOpen() const { return File != nullptr; }
+
+    // Loads record n (1-based) into the record buffer; 0 and nothing changes
+    // when closed or when n is 0 or beyond RecordCount.
+    int GoTo(std::uint32_t n);
+    int MoveNext();
+
+    // The three renderings of field i of the loaded record; empty for an
+    // index outside the field table.
+    CString GetFieldText(int i) const;   // raw bytes, as stored
+    CString GetExportText(int i) const;  // trimmed for the separated exports
+    CString GetDisplayText(int i) const; // for a list cell
+
+    std::uint32_t GetRecordCount() const { return RecordCount; }
+    std::uint32_t GetCurrentRecord() const { return CurrentRecord; }
+    std::uint16_t GetHeaderLength() const { return HeaderLength; }
+    std::uint16_t GetFieldCount() const { return FieldCount; }
+    std::uint16_t GetRecordLength() const { return RecordLength; }
+    // Entry i of the field table; i must be below GetFieldCount().
+    const FieldDescriptor& GetField(int i) const { return Fields[static_cast<size_t>(i)]; }
+
+private:
+    const FieldDescriptor* FieldAt(int i) const;
+    // The bytes of a field that lie inside the record buffer.
+    std::string_view FieldBytes(const FieldDescriptor& field) const;
+
+    std::uint32_t RecordCount = 0;
+    std::uint32_t CurrentRecord = 0;
+    std::uint16_t HeaderLength = 0;
+    std::uint16_t FieldCount = 0;
+    std::uint16_t RecordLength = 0;
+    std::uint64_t FileLength = 0; // fixed while open: nobody else may write the file
+    std::unique_ptr<CFile> File;
+    std::unique_ptr<FieldDescriptor[]> Fields;
+    std::unique_ptr<char[]> Record;
+};

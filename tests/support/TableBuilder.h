@@ -1,0 +1,148 @@
+#pragma once
+
+// Writes dBase tables byte by byte for tests, fuzz seeds, benchmarks and
+// samples. The header fields can be overridden to build malformed tables.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct FieldSpec {
+    std::string name; // up to 11 bytes; 11 bytes leave no NUL
+    char type;
+    std::uint8_t length;
+};
+
+class TableBuilder {
+public:
+    TableBuilder& Field(std::string name, char type, std::uint8_t length)
+    {
+        m_fields.push_back({ std::move(name), type, length });
+        return *this;
+    }
+
+    // One record: its field bytes in order, without the deletion flag. Each
+    // value is padded with blanks or cut to its field's length.
+    TableBuilder& Record(const std::vector<std::string>& values, char flag = ' ')
+    {
+        std::string record(1, flag);
+        for (size_t i = 0; i < m_fields.size(); ++i) {
+            std::string value = i < values.size() ? values[i] : std::string();
+            value.resize(m_fields[i].length, ' ');
+            record += value;
+        }
+        m_records.push_back(record);
+        return *this;
+    }
+
+    // A record given as its exact bytes, deletion flag included.
+    TableBuilder& RawRecord(std::string bytes)
+    {
+        m_records.push_back(std::move(bytes));
+        return *this;
+    }
+
+    TableBuilder& RecordCount(std::uint32_t n) { m_recordCount = n; m_recordCountSet = true; return *this; }
+    TableBuilder& HeaderLength(std::uint16_t n) { m_headerLength = n; m_headerLengthSet = true; return *this; }
+    TableBuilder& RecordLength(std::uint16_t n) { m_recordLength = n; m_recordLengthSet = true; return *this; }
+    // Drops the end-of-file marker and cuts the file to this many bytes.
+    TableBuilder& TruncateTo(size_t n) { m_truncate = n; m_truncateSet = true; return *this; }
+
+    std::uint16_t NaturalRecordLength() const
+    {
+        unsigned length = 1;
+        for (const auto& field : m_fields)
+            length += field.length;
+        return static_cast<std::uint16_t>(length);
+    }
+
+    std::string Header() const
+    {
+        const auto headerLength = m_headerLengthSet
+            ? m_headerLength
+            : static_cast<std::uint16_t>(32 + 32 * m_fields.size() + 1);
+        std::string h(32, '\0');
+        h[0] = 0x03;
+        h[1] = 126; // 2026-12-09
+        h[2] = 12;
+        h[3] = 9;
+        Put32(h, 4, m_recordCountSet ? m_recordCount : static_cast<std::uint32_t>(m_records.size()));
+        Put16(h, 8, headerLength);
+        Put16(h, 10, m_recordLengthSet ? m_recordLength : NaturalRecordLength());
+        for (const auto& field : m_fields) {
+            std::string d(32, '\0');
+            std::memcpy(&d[0], field.name.data(), std::min<size_t>(field.name.size(), 11));
+            d[11] = field.type;
+            d[16] = static_cast<char>(field.length);
+            h += d;
+        }
+        h += '\r';
+        // Pad or cut to the stated header length, so that records begin there.
+        if (m_headerLengthSet)
+            h.resize(headerLength, '\0');
+        return h;
+    }
+
+    std::string Bytes() const
+    {
+        std::string bytes = Header();
+        for (const auto& record : m_records)
+            bytes += record;
+        if (m_truncateSet)
+            bytes.resize(std::min(bytes.size(), m_truncate));
+        else
+            bytes += '\x1A';
+        return bytes;
+    }
+
+    void WriteTo(const std::string& path) const { WriteFile(path, Bytes()); }
+
+    static void WriteFile(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out)
+            throw std::runtime_error("cannot write " + path);
+    }
+
+    static void Put16(std::string& s, size_t at, std::uint16_t v)
+    {
+        s[at] = static_cast<char>(v & 0xFF);
+        s[at + 1] = static_cast<char>(v >> 8);
+    }
+
+    static void Put32(std::string& s, size_t at, std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+
+private:
+    std::vector<FieldSpec> m_fields;
+    std::vector<std::string> m_records;
+    std::uint32_t m_recordCount = 0;
+    std::uint16_t m_headerLength = 0;
+    std::uint16_t m_recordLength = 0;
+    size_t m_truncate = 0;
+    bool m_recordCountSet = false;
+    bool m_headerLengthSet = false;
+    bool m_recordLengthSet = false;
+    bool m_truncateSet = false;
+};
+
+// Bytes written with \x escapes, for readable stored values in tests.
+inline std::string Bytes(std::initializer_list<int> values)
+{
+    std::string s;
+    for (int v : values)
+        s += static_cast<char>(v);
+    return s;
+}
+
+} // namespace testing_support

@@ -87,3 +87,8 @@ CFileException::Cause CFileException::OsErrorToCause(long osError)
     }
 #endif
 }
+
+CString CResourceException::GetErrorMessage() const
+{
+    return "No se pudo crear un recurso gr\xE1" "fico del sistema.";
+}

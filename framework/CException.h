@@ -44,3 +44,16 @@ public:
 private:
     CString m_message;
 };
+
+// A system resource (a brush, a bitmap, a device context) could not be made.
+class CResourceException : public CException {
+public:
+    CString GetErrorMessage() const override;
+};
+
+// Ends a dialog data exchange whose failure has been shown to the user
+// already; it is never reported again.
+class CUserException : public CException {
+public:
+    CString GetErrorMessage() const override { return CString(); }
+};

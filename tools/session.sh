@@ -27,14 +27,23 @@ session_start_display() {
 }
 
 # Starts a persistent wineserver for the prefix and brings the prefix up to
-# date, so that no test pays for (or hangs on) setting it up.
+# date, so that no test pays for (or hangs on) setting it up. Programs run in
+# a Wine virtual desktop: Wine then draws frames and captions and handles
+# activation itself, as Windows does, with no X window manager around.
 session_start_wine() {
   session_prefix=$1
   export WINEPREFIX=$session_prefix WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES=mscoree,mshtml=
   mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wineserver -p
-  timeout 300 /usr/lib/wine/wine64 wineboot -u >/dev/null 2>&1
+  timeout 300 /usr/lib/wine/wine64 wineboot -u >/dev/null 2>&1 || return 1
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
+    /d 1024x768 /f >/dev/null 2>&1
+  # The desktop settings take effect for the next session of the prefix.
+  /usr/lib/wine/wineserver -k
+  /usr/lib/wine/wineserver -w
+  /usr/lib/wine/wineserver -p
 }
 
 session_end() {

@@ -1,0 +1,30 @@
+// Resource and control identifiers, shared by the resource script and the code.
+#pragma once
+
+#define IDD_ABOUTBOX    100
+#define IDS_ABOUTBOX    101
+#define IDD_MAIN        102
+#define IDR_MAINFRAME   128
+#define IDB_OPEN        129
+#define IDB_EXPORT      130
+#define IDD_FORMAT      131
+#define IDB_EXIT        136
+
+#define IDC_RECORDS     1000
+#define IDC_OPEN        1001
+#define IDC_EXPORT      1002
+#define IDC_CAPTION     1003
+#define IDC_EXIT        1004
+#define IDC_NEXT        1005
+#define IDC_FIXED       1006
+#define IDC_TAB         1007
+#define IDC_COMMA       1008
+#define IDC_OTHER       1009
+#define IDC_OTHER_CHAR  1010
+
+// The about box's system-menu command; the system keeps the low four bits.
+#define IDM_ABOUTBOX    0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC      (-1)
+#endif

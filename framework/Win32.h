@@ -1,0 +1,10 @@
+#pragma once
+
+// The one place that includes the Win32 headers, so that every file sees the
+// same definitions: ANSI functions, the common controls, the file dialogs.
+#ifdef UNICODE
+#error "Orvalis is an ANSI program: its texts are bytes in the system code page"
+#endif
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>

@@ -40,22 +40,41 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lPa
     return result;
 }
 
+namespace {
+
+// Whether the dialog template places the dialog at (0, 0) and leaves its
+// position to the program (no centring or absolute-placement style).
+bool TemplateAtOrigin(UINT templateId)
+{
+    HINSTANCE module = AfxGetInstanceHandle();
+    HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(templateId), MAKEINTRESOURCEA(5));
+    HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
+    const auto* bytes = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
+    if (!bytes || ::SizeofResource(module, resource) < 22)
+        return false;
+    const auto word = [&](size_t at) { return static_cast<unsigned>(bytes[at] | (bytes[at + 1] << 8)); };
+    const auto dword = [&](size_t at) { return word(at) | (word(at + 2) << 16); };
+    // DLGTEMPLATEEX begins with version 1 and signature 0xFFFF; DLGTEMPLATE with its style.
+    const bool extended = word(0) == 1 && word(2) == 0xFFFF;
+    const DWORD style = extended ? dword(12) : dword(0);
+    const size_t position = extended ? 18 : 10;
+    return word(position) == 0 && word(position + 2) == 0 &&
+           !(style & (DS_CENTER | DS_CENTERMOUSE | DS_ABSALIGN));
+}
+
+} // namespace
+
 INT_PTR CDialog::HandleInitDialog(HWND hwnd)
 {
     SubclassWindow(hwnd);
-    // A dialog that its template places at (0, 0) opens centred on its
-    // owner, or on the screen without one.
-    HWND owner = ::GetWindow(hwnd, GW_OWNER);
-    POINT origin = { 0, 0 };
-    if (owner)
-        ::ClientToScreen(owner, &origin);
     RECT before;
     GetWindowRect(&before);
-    const bool atOrigin = before.left == origin.x && before.top == origin.y;
     const BOOL focusDefault = OnInitDialog();
+    // A dialog that its template places at (0, 0) opens centred on its
+    // owner, or on the screen without one, unless it placed itself.
     RECT after;
     GetWindowRect(&after);
-    if (atOrigin && after.left == before.left && after.top == before.top)
+    if (after.left == before.left && after.top == before.top && TemplateAtOrigin(m_templateId))
         CenterWindow();
     return focusDefault;
 }

@@ -44,6 +44,9 @@ session_start_wine() {
   /usr/lib/wine/wineserver -k
   /usr/lib/wine/wineserver -w
   /usr/lib/wine/wineserver -p
+  # The first program of a session starts Wine's services and desktop, which
+  # would inherit its output and keep CTest's pipes open: start them here.
+  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 }
 
 session_end() {

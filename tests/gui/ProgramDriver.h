@@ -1,0 +1,87 @@
+#pragma once
+
+// Drives the real program in its real windows: the program's start-up runs
+// on the test's thread, in its own modal loops, while a script on a second
+// thread finds its windows and answers them through Win32 messages, as a
+// user would.
+
+#include "framework/Win32.h"
+
+#include <functional>
+#include <string>
+
+namespace gui {
+
+constexpr int kTimeoutMs = 10000;
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::string text;
+    std::string caption;
+    HICON icon = nullptr;
+};
+
+class ProgramDriver {
+public:
+    explicit ProgramDriver(DWORD uiThread) : m_uiThread(uiThread) {}
+
+    // Waits for a visible top-level dialog of the program with this title.
+    HWND WaitForDialog(const std::string& title, int timeoutMs = kTimeoutMs);
+    // Waits for the condition, polling; false on timeout.
+    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = kTimeoutMs);
+    // The main dialog ("Orvalis").
+    HWND Main();
+    // The program's active window, as its own thread sees it.
+    HWND Active() const;
+    HWND Focus() const;
+    // Visible top-level windows of the program's thread.
+    int TopLevelCount() const;
+
+    void Click(HWND dialog, int id);
+    void PressKey(HWND target, UINT key, bool alt = false);
+    void PostCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0);
+    std::string Text(HWND window) const;
+    std::string ItemText(HWND dialog, int id) const;
+
+    // The system's file dialog: types the name and presses its button, or
+    // cancels it.
+    void AnswerFileDialog(const std::string& name);
+    void CancelFileDialog();
+    MessageBoxInfo WaitForMessageBox();
+    void PressOk(const MessageBoxInfo& box);
+
+    // "Abrir dbf", then the file dialog answered with the path.
+    void OpenTable(const std::string& path);
+    // Opens and waits until the caption line shows the table.
+    void OpenTableAndWait(const std::string& path);
+
+    // The record list, read through the list itself.
+    HWND List();
+    int ColumnCount();
+    std::string ColumnTitle(int column);
+    int ItemCount();
+    std::string Cell(int item, int subItem, int bufferSize = 1024);
+    std::string CaptionLine();
+
+    // True once the main dialog has gone.
+    bool WaitForProgramEnd(int timeoutMs = kTimeoutMs);
+    // Cancels whatever the program shows until it ends; used after a script
+    // so that a failed test cannot leave the program waiting.
+    void CloseEverything(const std::function<bool()>& ended);
+
+private:
+    HWND FindTopLevel(const std::function<bool(HWND)>& match) const;
+    LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
+    HWND WaitForFileDialog();
+
+    DWORD m_uiThread;
+    HWND m_main = nullptr;
+};
+
+// Runs the program's start-up on this thread while the script drives it.
+void RunProgram(const std::function<void(ProgramDriver&)>& script);
+
+// Window rectangle of a child in its parent's client coordinates.
+RECT ChildRect(HWND child);
+
+} // namespace gui

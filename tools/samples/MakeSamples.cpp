@@ -1,0 +1,98 @@
+// Writes the sample tables that tools/run opens Orvalis on.
+//
+//   orvalis_samples FOLDER
+
+#include "tests/support/TableBuilder.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+using testing_support::Bytes;
+using testing_support::TableBuilder;
+
+namespace {
+
+// Texts are Windows-1252, as a Spanish dBase program stores them.
+void Clients(const std::string& path)
+{
+    TableBuilder()
+        .Field("CODIGO", 'N', 6).Field("NOMBRE", 'C', 24).Field("CIUDAD", 'C', 16)
+        .Field("ALTA", 'D', 8).Field("SALDO", 'N', 10).Field("ACTIVO", 'L', 1)
+        .Record({ "     1", "Mar\xEDlia Pe\xF1" "a", "Logro\xF1o", "20240115", "   1520.75", "T" })
+        .Record({ "     2", "Jos\xE9  \xC1lvarez", "C\xE1" "ceres", "20230302", "    -12.00", "T" })
+        .Record({ "     3", "Ana  Mar\xED" "a  S\xE1nchez", "Le\xF3n", "20221120", "      0.00", "F" }, '*')
+        .Record({ "     4", "  Luis Ib\xE1\xF1" "ez", "\xC1vila", "20261209", "  99999.99", "T" })
+        .WriteTo(path);
+}
+
+void EveryType(const std::string& path)
+{
+    TableBuilder()
+        .Field("TEXTO", 'C', 12).Field("NUMERO", 'N', 8).Field("FLOTANTE", 'F', 10)
+        .Field("FECHA", 'D', 8).Field("LOGICO", 'L', 1).Field("MEMO", 'M', 10)
+        .Field("ENTERO", 'I', 4).Field("DOBLE", 'O', 8)
+        .Record({ "uno", "    1.50", "  3.141593", "20261209", "T", "         1",
+                  Bytes({ 0x80, 0, 0, 5 }), Bytes({ 0xC0, 0x59, 0, 0, 0, 0, 0, 0 }) })
+        .Record({ "dos  y  tres", "   -2.25", " -1.000000", "19991231", "F", "",
+                  Bytes({ 0x7F, 0xFF, 0xFF, 0xFF }), Bytes({ 0x3F, 0xA6, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF }) })
+        .Record({ "", "", "", "", "?", "", Bytes({ 0, 0, 0, 0 }), Bytes({ 0, 0, 0, 0, 0, 0, 0, 0 }) })
+        .WriteTo(path);
+}
+
+void Wide(const std::string& path)
+{
+    TableBuilder table;
+    for (int i = 1; i <= 120; ++i)
+        table.Field("CAMPO" + std::to_string(i), i % 3 ? 'C' : 'N', 6);
+    for (int n = 1; n <= 50; ++n) {
+        std::vector<std::string> values;
+        for (int i = 1; i <= 120; ++i)
+            values.push_back(std::to_string(n) + "." + std::to_string(i));
+        table.Record(values);
+    }
+    table.WriteTo(path);
+}
+
+// A million records of 100 bytes, written as a stream.
+void Large(const std::string& path)
+{
+    TableBuilder table;
+    table.Field("CODIGO", 'N', 8).Field("NOMBRE", 'C', 30).Field("CIUDAD", 'C', 20)
+        .Field("ALTA", 'D', 8).Field("IMPORTE", 'N', 12).Field("ACTIVO", 'L', 1)
+        .Field("ID", 'I', 4).Field("NOTA", 'C', 16);
+    const std::uint32_t records = 1000000;
+    table.RecordCount(records);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << table.Header();
+    const char* cities[] = { "Madrid", "Sevilla", "A Coru\361a", "M\xE1laga", "Bilbao" };
+    for (std::uint32_t n = 1; n <= records; ++n) {
+        char line[128];
+        const std::uint32_t id = n ^ 0x80000000u;
+        const int length = std::snprintf(line, sizeof line, " %8u%-30s%-20s%04u%02u%02u%12.2f%c%c%c%c%c%-16s",
+                                         n, ("Registro " + std::to_string(n)).c_str(), cities[n % 5],
+                                         2000 + n % 27, 1 + n % 12, 1 + n % 28, n * 1.25, n % 7 ? 'T' : 'F',
+                                         char(id >> 24), char(id >> 16), char(id >> 8), char(id),
+                                         n % 10 ? "" : "revisar");
+        out.write(line, length);
+    }
+    out.put('\x1A');
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s folder\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    Clients(dir + "/clientes.dbf");
+    EveryType(dir + "/tipos.dbf");
+    Wide(dir + "/ancha.dbf");
+    TableBuilder().Field("NOMBRE", 'C', 10).Field("IMPORTE", 'N', 8).WriteTo(dir + "/vacia.dbf");
+    Large(dir + "/grande.dbf");
+    std::printf("sample tables written to %s\n", dir.c_str());
+    return 0;
+}

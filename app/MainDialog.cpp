@@ -2,6 +2,8 @@
 
 #include "app/AboutDialog.h"
 #include "app/Resource.h"
+#include "export/ExportFormatDialog.h"
+#include "export/TextExportWriter.h"
 #include "framework/CDC.h"
 #include "framework/CDataExchange.h"
 #include "framework/CFileDialog.h"
@@ -160,6 +162,19 @@ void MainDialog::OnNextControl()
 
 void MainDialog::OnExport()
 {
+    CFileDialog save(FALSE, "txt", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                     "Archivo de texto (*.txt)|*.txt||");
+    if (save.DoModal() == IDOK) {
+        ExportFormatDialog format;
+        if (format.DoModal() == IDOK) {
+            // A file error ends the command here, reported by the framework,
+            // with the wait cursor ended and the incomplete file removed.
+            CWaitCursor wait;
+            TextExportWriter(static_cast<ExportFormat>(format.Layout), format.Separator)
+                .Export(Table, save.GetPathName());
+        }
+    }
+    AfxMessageBox("Done", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainDialog::OnGetDispInfo(NMHDR* header, LRESULT* result)

@@ -43,6 +43,8 @@ public:
     std::uint64_t GetLength() const;
     // Closes the file; an error reported by the system on closing is raised.
     void Close();
+    // Closes the file, ignoring any error: for giving up after a failure.
+    void Abort() noexcept { CloseQuietly(); }
 
     const CString& GetFilePath() const { return m_path; }
 

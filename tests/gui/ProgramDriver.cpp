@@ -162,13 +162,15 @@ HWND ProgramDriver::WaitForFileDialog()
     return found;
 }
 
-void ProgramDriver::AnswerFileDialog(const std::string& name)
+void ProgramDriver::AnswerFileDialog(const std::string& name, bool waitUntilClosed)
 {
     HWND dialog = WaitForFileDialog();
     ASSERT_NE(dialog, nullptr);
     Send(::GetDlgItem(dialog, kFileNameBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
     Click(dialog, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); })) << "the file dialog stayed open";
+    if (waitUntilClosed) {
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); })) << "the file dialog stayed open";
+    }
 }
 
 void ProgramDriver::CancelFileDialog()

@@ -44,8 +44,9 @@ public:
     std::string ItemText(HWND dialog, int id) const;
 
     // The system's file dialog: types the name and presses its button, or
-    // cancels it.
-    void AnswerFileDialog(const std::string& name);
+    // cancels it. Unless told not to, waits until the dialog has closed (it
+    // stays open while it asks whether to replace a file).
+    void AnswerFileDialog(const std::string& name, bool waitUntilClosed = true);
     void CancelFileDialog();
     MessageBoxInfo WaitForMessageBox();
     void PressOk(const MessageBoxInfo& box);

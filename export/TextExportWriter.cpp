@@ -1,0 +1,71 @@
+#include "export/TextExportWriter.h"
+
+#include "table/mDBase.h"
+
+namespace {
+
+const char kLineEnd[] = "\r\n";
+
+// A value of type "C" between double quotes, its own quotes doubled, so that
+// the file reads back as the stored text.
+void AppendQuoted(CString& line, const CString& value)
+{
+    line += '"';
+    for (const char c : value.View()) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+} // namespace
+
+CString TextExportWriter::FormatLine(const mDBase& table) const
+{
+    CString line;
+    const int fields = table.GetFieldCount();
+    for (int i = 0; i < fields; ++i) {
+        const char type = table.GetField(i).Type;
+        if (m_layout == ExportFormat::FixedLength) {
+            line += table.GetFieldText(i);
+        } else if (type == 'I' || type == 'O') {
+            // The numbers as the list shows them: the raw renderings are empty.
+            line += table.GetDisplayText(i);
+        } else if (m_layout == ExportFormat::CommaSeparated && type == 'C') {
+            AppendQuoted(line, table.GetExportText(i));
+        } else {
+            line += table.GetExportText(i);
+        }
+        line += i < fields - 1 ? m_separator : CString(kLineEnd);
+    }
+    return line;
+}
+
+void TextExportWriter::WriteRecords(mDBase& table, CFile& out) const
+{
+    table.GoTo(1);
+    for (std::uint32_t record = 1; record <= table.GetRecordCount(); ++record) {
+        const CString line = FormatLine(table);
+        out.Write(line.GetString(), static_cast<unsigned>(line.GetLength()));
+        table.MoveNext();
+    }
+}
+
+void TextExportWriter::Export(mDBase& table, const CString& path) const
+{
+    CFile out;
+    out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    try {
+        WriteRecords(table, out);
+        out.Close();
+    } catch (...) {
+        out.Abort();
+        try {
+            CFile::Remove(path);
+        } catch (const CFileException&) {
+            // The error that ended the export is the one to report.
+        }
+        throw;
+    }
+}

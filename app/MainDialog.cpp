@@ -17,7 +17,7 @@ MainDialog::MainDialog()
     : CDialog(IDD_MAIN),
       Icon(static_cast<HICON>(::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
                                            IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
-                                           ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)))
+                                           ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED)))
 {
 }
 
@@ -150,7 +150,6 @@ void MainDialog::ClearTableView()
     while (RecordList.DeleteColumn(0)) {
     }
     RecordList.DeleteAllItems();
-    RecordList.SetItemCountEx(0, 0);
     CaptionText.Empty();
     UpdateData(FALSE);
 }

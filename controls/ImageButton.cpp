@@ -75,8 +75,8 @@ int ImageButton::SetBitmapHandle(HBITMAP bitmap, COLORREF transparent)
 int ImageButton::TakeImage(HBITMAP bitmap, COLORREF transparent)
 {
     // Anything else (a pen, a brush, a stale handle) is not the button's to
-    // own or delete. The type is checked first: the description of a pen
-    // would otherwise be read as if it were a bitmap's.
+    // own or delete. Reading a description is not enough to tell: a pen's
+    // reads as well, only shorter.
     BITMAP description {};
     if (::GetObjectType(bitmap) != OBJ_BITMAP
         || ::GetObjectA(bitmap, sizeof description, &description) != sizeof description)

@@ -188,7 +188,9 @@ void ImageButton::ApplyAnchor()
     default:
         return;
     }
-    SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+    // Painted afresh where it lands: the parent's resize may already have
+    // done away with the pixels of its old place, which a move would copy.
+    SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOCOPYBITS);
 }
 
 // --- Behaviour -----------------------------------------------------------------

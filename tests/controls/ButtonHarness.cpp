@@ -77,6 +77,22 @@ int TestParent::Count(UINT id, UINT code) const
     return found == m_counts.end() ? 0 : found->second;
 }
 
+const MessageMap* TestParent::GetThisMessageMap()
+{
+    static const MessageEntry entries[] = {
+        On::Size<&TestParent::OnSize>(),
+    };
+    static const MessageMap map(CWnd::GetThisMessageMap(), entries);
+    return &map;
+}
+
+void TestParent::OnSize(UINT, int, int)
+{
+    if (OnResized)
+        OnResized();
+    Default();
+}
+
 bool TestParent::OnCmdMsg(UINT id, UINT code)
 {
     if (code != BN_CLICKED && code != BN_DOUBLECLICKED)

@@ -39,13 +39,22 @@ public:
     using ImageButton::MouseOver;
 };
 
-// The dialog's window object: counts the notifications of its controls.
+// The dialog's window object: counts the notifications of its controls and
+// runs the test's own step, if any, when it is resized (before the default
+// processing, as the main dialog lays out its controls).
 class TestParent : public CWnd {
 public:
     int Count(UINT id, UINT code) const;
     bool OnCmdMsg(UINT id, UINT code) override;
 
+    std::function<void()> OnResized;
+
+    static const MessageMap* GetThisMessageMap();
+    const MessageMap* GetMessageMap() const override { return GetThisMessageMap(); }
+
 private:
+    void OnSize(UINT type, int cx, int cy);
+
     std::map<std::pair<UINT, UINT>, int> m_counts;
 };
 

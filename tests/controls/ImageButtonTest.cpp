@@ -1,4 +1,5 @@
 #include "app/Resource.h"
+#include "controls/ButtonPalette.h"
 #include "tests/controls/ButtonHarness.h"
 
 #include <gtest/gtest.h>
@@ -245,6 +246,27 @@ TEST_F(ImageButtonAnchorTest, WithoutACornerNothingMoves)
     button.ApplyAnchor();
     EXPECT_EQ(Place().x, start.x);
     EXPECT_EQ(Place().y, start.y);
+}
+
+TEST_F(ImageButtonAnchorTest, PaintsItselfWhereTheParentsLayoutMovesIt)
+{
+    // Moved while the parent is maximised, the button must not be left with
+    // the copied pixels of its old place, which the resize has done away with.
+    ButtonPalette::Create();
+    button.SetAnchor(3);
+    dialog.Parent().OnResized = [this] { button.ApplyAnchor(); };
+    ::ShowWindow(dialog.Hwnd(), SW_MAXIMIZE);
+    Pump(300);
+    dialog.Parent().OnResized = nullptr;
+    RECT client;
+    ::GetClientRect(dialog.Hwnd(), &client);
+    ASSERT_GT(Place().y, client.bottom / 2);
+
+    HDC dc = ::GetDC(button.m_hWnd);
+    const COLORREF fill = ::GetPixel(dc, 4, 4);
+    ::ReleaseDC(button.m_hWnd, dc);
+    EXPECT_TRUE(fill == ButtonPalette::Normal().light3 || fill == ButtonPalette::Hot().light3)
+        << std::hex << fill;
 }
 
 // --- Behaviour -----------------------------------------------------------------

@@ -1,8 +1,8 @@
-// Shows framed buttons in each of their looks, to be looked at or captured:
-// at rest, with the focus, held pressed, and one left for the pointer to
-// hover. Prints the screen centre of that last one and stays open for the
-// given number of seconds (30 by default). With "classic" after the seconds
-// it first sets the session's button colours to the classic grey scheme.
+// Framed buttons in each of their looks, to be looked at or captured: at
+// rest, focused, held pressed, one left for the pointer to hover (its screen
+// centre is printed) and one with an image only.
+//   orvalis_button_gallery [seconds, 30 by default] [classic]
+// "classic" first sets the session's button colours to the classic greys.
 
 #include "app/Resource.h"
 #include "controls/ButtonPalette.h"
@@ -16,36 +16,25 @@ using namespace buttons_test;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
-    const int seconds = commandLine && *commandLine ? std::atoi(commandLine) : 30;
-    if (commandLine && std::strstr(commandLine, "classic")) {
-        const int elements[] = { COLOR_BTNFACE, COLOR_3DFACE, COLOR_BTNSHADOW, COLOR_3DDKSHADOW };
-        const COLORREF colours[] = { RGB(192, 192, 192), RGB(192, 192, 192), RGB(128, 128, 128),
-                                     RGB(0, 0, 0) };
-        ::SetSysColors(4, elements, colours);
+    const int seconds = *commandLine ? std::atoi(commandLine) : 30;
+    if (std::strstr(commandLine, "classic")) {
+        const int elements[] = { COLOR_BTNFACE, COLOR_BTNSHADOW, COLOR_3DDKSHADOW };
+        const COLORREF colours[] = { RGB(192, 192, 192), RGB(128, 128, 128), RGB(0, 0, 0) };
+        ::SetSysColors(3, elements, colours);
     }
-    INITCOMMONCONTROLSEX controls {};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES;
-    ::InitCommonControlsEx(&controls);
     ButtonPalette::Create();
-
-    constexpr WORD kStatic = 0x0082;
-    TestDialog dialog { {
-                            { 11, kButtonClass, "Abrir dbf", BS_PUSHBUTTON, 7, 7, 68, 14 },
-                            { 12, kButtonClass, "Exportar a txt", BS_PUSHBUTTON, 82, 7, 68, 14 },
-                            { 13, kButtonClass, "Salir", BS_PUSHBUTTON, 157, 7, 50, 14 },
-                            { 14, kButtonClass, "Abrir dbf", BS_PUSHBUTTON, 214, 7, 68, 14 },
-                            { 15, kButtonClass, "", BS_PUSHBUTTON, 289, 7, 24, 14 },
-                            { 21, kStatic, "reposo", SS_CENTER, 7, 25, 68, 8 },
-                            { 22, kStatic, "foco", SS_CENTER, 82, 25, 68, 8 },
-                            { 23, kStatic, "pulsado", SS_CENTER, 157, 25, 50, 8 },
-                            { 24, kStatic, "rat\xF3n encima", SS_CENTER, 214, 25, 68, 8 },
-                            { 25, kStatic, "sin texto", SS_CENTER, 282, 25, 38, 8 },
-                        },
+    TestDialog dialog { { { 11, kButton, "Abrir dbf", BS_PUSHBUTTON, 7, 7, 68, 14 },
+                          { 12, kButton, "Exportar a txt", BS_PUSHBUTTON, 82, 7, 68, 14 },
+                          { 13, kButton, "Salir", BS_PUSHBUTTON, 157, 7, 50, 14 },
+                          { 14, kButton, "Abrir dbf", BS_PUSHBUTTON, 214, 7, 68, 14 },
+                          { 15, kButton, "", BS_PUSHBUTTON, 289, 7, 24, 14 },
+                          { 21, kStatic, "reposo", SS_CENTER, 7, 25, 68, 8 },
+                          { 22, kStatic, "foco", SS_CENTER, 82, 25, 68, 8 },
+                          { 23, kStatic, "pulsado", SS_CENTER, 157, 25, 50, 8 },
+                          { 24, kStatic, "rat\xF3n encima", SS_CENTER, 214, 25, 68, 8 },
+                          { 25, kStatic, "sin texto", SS_CENTER, 282, 25, 38, 8 } },
                         320,
-                        40,
-                        kFixedDialog,
-                        { 100, 100 } };
+                        40 };
     FramedButton buttons[5];
     const UINT images[5] = { IDB_OPEN, IDB_EXPORT, IDB_EXIT, IDB_OPEN, IDB_EXIT };
     for (int i = 0; i < 5; ++i) {
@@ -54,7 +43,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     }
     ::SetFocus(buttons[1].m_hWnd);
     buttons[2].SendMessage(BM_SETSTATE, TRUE);
-
     const POINT hover = CentreOf(buttons[3].m_hWnd);
     std::printf("hover %ld %ld\n", hover.x, hover.y);
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 #include "tests/controls/ButtonHarness.h"
 
 #include <chrono>
+#include <string>
 
 namespace buttons_test {
 
@@ -11,71 +12,38 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
     return message == WM_INITDIALOG;
 }
 
-void AppendText(std::vector<WORD>& out, const std::string& text)
-{
-    for (const char c : text)
-        out.push_back(static_cast<unsigned char>(c));
-    out.push_back(0);
-}
-
-void AppendDword(std::vector<WORD>& out, DWORD value)
-{
-    out.push_back(LOWORD(value));
-    out.push_back(HIWORD(value));
-}
-
-void AlignToDword(std::vector<WORD>& out)
-{
-    if (out.size() % 2)
-        out.push_back(0);
-}
-
-// A DLGTEMPLATE with its items, in the words the dialog manager reads.
-std::vector<WORD> BuildTemplate(const std::vector<ControlSpec>& controls, short cx, short cy, DWORD style)
-{
-    std::vector<WORD> out;
-    AppendDword(out, style | DS_SETFONT);
-    AppendDword(out, 0);
-    out.push_back(static_cast<WORD>(controls.size()));
-    for (const short v : { short(0), short(0), cx, cy })
-        out.push_back(static_cast<WORD>(v));
-    out.push_back(0); // no menu
-    out.push_back(0); // the standard dialog class
-    AppendText(out, "Botones");
-    out.push_back(8);
-    AppendText(out, "MS Sans Serif");
-    for (const ControlSpec& control : controls) {
-        AlignToDword(out);
-        AppendDword(out, control.style | WS_CHILD | WS_VISIBLE);
-        AppendDword(out, 0);
-        for (const short v : { control.x, control.y, control.cx, control.cy })
-            out.push_back(static_cast<WORD>(v));
-        out.push_back(control.id);
-        out.push_back(0xFFFF);
-        out.push_back(control.classAtom);
-        AppendText(out, control.text);
-        out.push_back(0); // no creation data
+// A DLGTEMPLATE and its items, in the words the dialog manager reads.
+class TemplateWriter {
+public:
+    void Word(int value) { words.push_back(static_cast<WORD>(value)); }
+    void Dword(DWORD value)
+    {
+        Word(LOWORD(value));
+        Word(HIWORD(value));
     }
-    return out;
-}
+    void Text(const std::string& text)
+    {
+        for (const char c : text)
+            Word(static_cast<unsigned char>(c));
+        Word(0);
+    }
+    void Align()
+    {
+        if (words.size() % 2)
+            Word(0);
+    }
+    std::vector<WORD> words;
+};
 
 void SendMouse(DWORD flags, LONG x = 0, LONG y = 0)
 {
     INPUT input {};
     input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    input.mi.dx = x;
-    input.mi.dy = y;
+    input.mi = { x, y, 0, flags, 0, 0 };
     ::SendInput(1, &input, sizeof input);
 }
 
 } // namespace
-
-int TestParent::Count(UINT id, UINT code) const
-{
-    const auto found = m_counts.find({ id, code });
-    return found == m_counts.end() ? 0 : found->second;
-}
 
 const MessageMap* TestParent::GetThisMessageMap()
 {
@@ -88,33 +56,54 @@ const MessageMap* TestParent::GetThisMessageMap()
 
 void TestParent::OnSize(UINT, int, int)
 {
-    if (OnResized)
-        OnResized();
+    if (onResized)
+        onResized();
     Default();
 }
 
-bool TestParent::OnCmdMsg(UINT id, UINT code)
+bool TestParent::OnCmdMsg(UINT, UINT code)
 {
-    if (code != BN_CLICKED && code != BN_DOUBLECLICKED)
-        return false;
-    ++m_counts[{ id, code }];
-    return true;
+    clicks += code == BN_CLICKED;
+    doubleClicks += code == BN_DOUBLECLICKED;
+    return code == BN_CLICKED || code == BN_DOUBLECLICKED;
 }
 
-TestDialog::TestDialog(const std::vector<ControlSpec>& controls, short cx, short cy, DWORD style,
-                       POINT position)
-    : m_template(BuildTemplate(controls, cx, cy, style))
+TestDialog::TestDialog(const std::vector<ControlItem>& items, short cx, short cy, DWORD style)
 {
+    TemplateWriter out;
+    out.Dword(style | WS_POPUP | DS_SETFONT);
+    out.Dword(0);
+    out.Word(static_cast<int>(items.size()));
+    for (const int v : { 0, 0, int(cx), int(cy), 0, 0 }) // position, size, no menu, plain class
+        out.Word(v);
+    out.Text("Botones");
+    out.Word(8);
+    out.Text("MS Sans Serif");
+    for (const ControlItem& item : items) {
+        out.Align();
+        out.Dword(item.style | WS_CHILD | WS_VISIBLE);
+        out.Dword(0);
+        for (const int v : { int(item.x), int(item.y), int(item.cx), int(item.cy), int(item.id), 0xFFFF,
+                             int(item.classAtom) })
+            out.Word(v);
+        out.Text(item.text);
+        out.Word(0); // no creation data
+    }
+    m_template = std::move(out.words);
+
+    static const bool controls = [] {
+        INITCOMMONCONTROLSEX init { sizeof init, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES };
+        return ::InitCommonControlsEx(&init) != FALSE;
+    }();
+    (void)controls;
     m_hwnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
                                           reinterpret_cast<const DLGTEMPLATE*>(m_template.data()),
                                           nullptr, &PlainDialogProc, 0);
     if (!m_hwnd)
         return;
-    m_parent.SubclassWindow(m_hwnd);
-    ::SetWindowPos(m_hwnd, HWND_TOP, position.x, position.y, 0, 0, SWP_NOSIZE);
-    ::ShowWindow(m_hwnd, SW_SHOW);
+    parent.SubclassWindow(m_hwnd);
+    ::SetWindowPos(m_hwnd, HWND_TOP, 120, 120, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     ::SetForegroundWindow(m_hwnd);
-    ::SetActiveWindow(m_hwnd);
     ::UpdateWindow(m_hwnd);
     Pump(50);
 }
@@ -124,11 +113,6 @@ TestDialog::~TestDialog()
     if (m_hwnd)
         ::DestroyWindow(m_hwnd);
     Pump(10);
-}
-
-void Pump(int ms)
-{
-    PumpUntil([] { return false; }, ms);
 }
 
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
@@ -150,21 +134,19 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs)
 
 void MovePointer(POINT screen)
 {
-    const int width = ::GetSystemMetrics(SM_CXSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYSCREEN);
     // Absolute input runs from 0 to 65535 across the screen.
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (screen.x * 65535 + width / 2) / (width - 1),
-              (screen.y * 65535 + height / 2) / (height - 1));
+    const int width = ::GetSystemMetrics(SM_CXSCREEN) - 1;
+    const int height = ::GetSystemMetrics(SM_CYSCREEN) - 1;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (screen.x * 65535 + width / 2) / width,
+              (screen.y * 65535 + height / 2) / height);
 }
 
-void LeftDown()
+void ClickLeft(int times)
 {
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-}
-
-void LeftUp()
-{
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    for (int i = 0; i < times; ++i) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+    }
 }
 
 POINT CentreOf(HWND window)
@@ -174,31 +156,16 @@ POINT CentreOf(HWND window)
     return { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
 }
 
-RECT PlaceInParent(HWND window)
-{
-    RECT r;
-    ::GetWindowRect(window, &r);
-    ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-Canvas::Canvas(int width, int height, COLORREF fill)
-    : m_width(width), m_height(height), m_dc(::CreateCompatibleDC(nullptr))
+Canvas::Canvas(int width, int height, COLORREF fill) : m_dc(::CreateCompatibleDC(nullptr))
 {
     BITMAPINFO info {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader = { sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0 };
     void* bits = nullptr;
     m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     m_previous = ::SelectObject(m_dc, m_bitmap);
-    HBRUSH brush = ::CreateSolidBrush(fill);
     const RECT all = { 0, 0, width, height };
-    ::FillRect(m_dc, &all, brush);
-    ::DeleteObject(brush);
+    ::SetBkColor(m_dc, fill);
+    ::ExtTextOutA(m_dc, 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
 }
 
 Canvas::~Canvas()
@@ -208,9 +175,9 @@ Canvas::~Canvas()
     ::DeleteDC(m_dc);
 }
 
-void Render(HWND control, Canvas& canvas)
+void Canvas::Render(HWND control) const
 {
-    ::SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.Dc()), PRF_CLIENT);
+    ::SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc), PRF_CLIENT);
 }
 
 } // namespace buttons_test

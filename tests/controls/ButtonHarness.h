@@ -1,23 +1,17 @@
 #pragma once
 
-// Windows for the button tests: a modeless dialog built from an in-memory
-// template, its parent object that counts the buttons' notifications, the
-// buttons with their protected parts opened up, real pointer input, message
-// pumping and rendering into memory bitmaps.
+// Windows for the button tests: a dialog built from an in-memory template,
+// the buttons with their protected parts opened up, real pointer input,
+// message pumping and memory canvases to paint into.
 
 #include "controls/FramedButton.h"
 #include "framework/CWnd.h"
-#include "framework/Win32.h"
 
 #include <functional>
-#include <map>
-#include <string>
-#include <utility>
 #include <vector>
 
 namespace buttons_test {
 
-// The buttons with their state and internal steps readable by the tests.
 class ProbeButton : public FramedButton {
 public:
     using FramedButton::DrawFrame;
@@ -28,86 +22,75 @@ public:
     using ImageButton::DefaultButton;
     using ImageButton::DrawFocused;
     using ImageButton::DrawPressed;
-    using ImageButton::FaceColour;
     using ImageButton::Image;
     using ImageButton::MouseOver;
 };
 
-class PlainProbeButton : public ImageButton {
-public:
-    using ImageButton::FaceColour;
-    using ImageButton::MouseOver;
-};
-
-// The dialog's window object: counts the notifications of its controls and
-// runs the test's own step, if any, when it is resized (before the default
-// processing, as the main dialog lays out its controls).
+// The dialog's window object: counts its buttons' clicks and runs the test's
+// step on WM_SIZE before the default processing, as the main dialog lays out
+// its controls.
 class TestParent : public CWnd {
 public:
-    int Count(UINT id, UINT code) const;
+    int clicks = 0;
+    int doubleClicks = 0;
+    std::function<void()> onResized;
+
     bool OnCmdMsg(UINT id, UINT code) override;
-
-    std::function<void()> OnResized;
-
     static const MessageMap* GetThisMessageMap();
     const MessageMap* GetMessageMap() const override { return GetThisMessageMap(); }
 
 private:
     void OnSize(UINT type, int cx, int cy);
-
-    std::map<std::pair<UINT, UINT>, int> m_counts;
 };
 
-// One control of a test dialog; sizes in dialog units.
-struct ControlSpec {
+// One control of a test dialog; position and size in dialog units.
+struct ControlItem {
     WORD id;
-    WORD classAtom; // 0x0080 button, 0x0081 edit
-    std::string text;
+    WORD classAtom;
+    const char* text;
     DWORD style;
     short x, y, cx, cy;
 };
+constexpr WORD kButton = 0x0080;
+constexpr WORD kEdit = 0x0081;
+constexpr WORD kStatic = 0x0082;
+constexpr DWORD kFixedDialog = WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kResizableDialog = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 
-constexpr WORD kButtonClass = 0x0080;
-constexpr WORD kEditClass = 0x0081;
-constexpr DWORD kFixedDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-constexpr DWORD kResizableDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
-
-// A shown, active modeless dialog whose window is attached to a TestParent;
-// destroyed with the object.
+// A shown, active modeless dialog attached to its TestParent; destroyed
+// with the object.
 class TestDialog {
 public:
-    TestDialog(const std::vector<ControlSpec>& controls, short cx, short cy,
-               DWORD style = kFixedDialog, POINT position = { 120, 120 });
+    TestDialog(const std::vector<ControlItem>& items, short cx, short cy, DWORD style = kFixedDialog);
     ~TestDialog();
     TestDialog(const TestDialog&) = delete;
     TestDialog& operator=(const TestDialog&) = delete;
 
     HWND Hwnd() const { return m_hwnd; }
     HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
-    TestParent& Parent() { return m_parent; }
-    // Attaches the object to the dialog's control, as the data exchange does.
+    // Attaches the object to the control, as the dialog's data exchange does.
     bool Attach(CWnd& control, int id) { return control.SubclassWindow(Item(id)) != FALSE; }
+
+    TestParent parent;
 
 private:
     std::vector<WORD> m_template;
     HWND m_hwnd = nullptr;
-    TestParent m_parent;
 };
 
-// Dispatches the thread's messages for the given time.
-void Pump(int ms);
-// Dispatches messages until the condition holds; false on timeout.
+// Dispatches the thread's messages until the condition holds (false on
+// timeout), or for the given time.
 bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
+inline void Pump(int ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
 
-// Real input, as from the mouse: moves the pointer to a point on the screen,
-// or presses and releases the left button where the pointer is.
+// Input as from the mouse: the pointer moved to a point of the screen; the
+// left button pressed and released where the pointer is.
 void MovePointer(POINT screen);
-void LeftDown();
-void LeftUp();
-// The centre of a window, in screen coordinates.
+void ClickLeft(int times);
 POINT CentreOf(HWND window);
-// A window's rectangle in its parent's client coordinates.
-RECT PlaceInParent(HWND window);
 
 // A 32-bit memory bitmap in a memory context, filled with one colour.
 class Canvas {
@@ -118,20 +101,15 @@ public:
     Canvas& operator=(const Canvas&) = delete;
 
     HDC Dc() const { return m_dc; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
     COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
+    // Paints the control into the canvas through its own paint
+    // (WM_PRINTCLIENT), with its present state.
+    void Render(HWND control) const;
 
 private:
-    int m_width;
-    int m_height;
     HDC m_dc;
     HBITMAP m_bitmap;
     HGDIOBJ m_previous;
 };
-
-// Paints the control into a canvas of its client size through the system's
-// own paint (WM_PRINTCLIENT), with the control's present state.
-void Render(HWND control, Canvas& canvas);
 
 } // namespace buttons_test

@@ -71,6 +71,15 @@ BOOL MainDialog::OnInitDialog()
 
     RecordList.SetExtendedStyle(RecordList.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
 
+    // Magenta is the bitmaps' transparent background.
+    constexpr COLORREF kMagenta = RGB(255, 0, 255);
+    OpenButton.SetBitmapResources(IDB_OPEN, kMagenta);
+    OpenButton.SetAnchor(ImageButton::AnchorTopLeft);
+    ExportButton.SetBitmapResources(IDB_EXPORT, kMagenta);
+    ExportButton.SetAnchor(ImageButton::AnchorBottomLeft);
+    ExitButton.SetBitmapResources(IDB_EXIT, kMagenta);
+    ExitButton.SetAnchor(ImageButton::AnchorBottomRight);
+
     Initialised = 1;
     return TRUE;
 }
@@ -208,6 +217,9 @@ void MainDialog::OnSize(UINT, int, int)
         const int height = static_cast<int>(client.bottom - BottomMargin - list.top);
         RecordList.SetWindowPos(nullptr, list.left, list.top, std::max(0, width), std::max(0, height),
                                 SWP_NOZORDER | SWP_NOOWNERZORDER);
+        // The open button stays where the template put it.
+        ExportButton.ApplyAnchor();
+        ExitButton.ApplyAnchor();
     }
     Default();
 }

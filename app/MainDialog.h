@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/CButton.h"
+#include "controls/FramedButton.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
 #include "table/mDBase.h"
@@ -33,10 +33,10 @@ private:
     // No table to show: no columns, no rows, an empty caption line.
     void ClearTableView();
 
-    CButton ExitButton;
+    FramedButton ExitButton;
     CListCtrl RecordList;
-    CButton ExportButton;
-    CButton OpenButton;
+    FramedButton ExportButton;
+    FramedButton OpenButton;
     CString CaptionText;
     int RightMargin = 0;
     int BottomMargin = 0;

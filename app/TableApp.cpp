@@ -1,6 +1,7 @@
 #include "app/TableApp.h"
 
 #include "app/MainDialog.h"
+#include "controls/ButtonPalette.h"
 
 // The one application object.
 static TableApp theApp;
@@ -17,6 +18,8 @@ const MessageMap* TableApp::GetThisMessageMap()
 BOOL TableApp::InitInstance()
 {
     Enable3dControls();
+    // Before any window: the framed buttons paint from the palette's pens.
+    ButtonPalette::Create();
     MainDialog dialog;
     m_pMainWnd = &dialog;
     dialog.DoModal();

@@ -1,32 +1,21 @@
 #include "export/TextExportWriter.h"
 #include "table/mDBase.h"
 #include "tests/support/FullDisk.h"
+#include "tests/support/Files.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 using testing_support::Bytes;
+using testing_support::Exists;
+using testing_support::ReadAll;
 using testing_support::TableBuilder;
 using testing_support::TempDir;
 
 namespace {
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
-
-bool Exists(const std::string& path)
-{
-    CFileStatus status;
-    return CFile::GetStatus(path.c_str(), status);
-}
 
 class ExportTest : public ::testing::Test {
 protected:

@@ -1,25 +1,19 @@
 #include "framework/CFile.h"
 #include "framework/CString.h"
+#include "tests/support/Files.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
+using testing_support::ReadAll;
 using testing_support::TempDir;
 
 namespace {
 
 std::string Str(const CString& s) { return std::string(s.View()); }
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
-}
 
 // --- CString -------------------------------------------------------------------
 

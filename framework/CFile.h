@@ -46,8 +46,6 @@ public:
     // Closes the file, ignoring any error: for giving up after a failure.
     void Abort() noexcept { CloseQuietly(); }
 
-    const CString& GetFilePath() const { return m_path; }
-
     // False when the path names nothing that exists (or is not valid).
     static bool GetStatus(const CString& path, CFileStatus& status);
     static void Remove(const CString& path);

@@ -29,13 +29,11 @@ public:
     const char* GetString() const { return m_bytes.c_str(); }
     operator const char*() const { return m_bytes.c_str(); }
     std::string_view View() const { return m_bytes; }
-    char GetAt(int index) const { return m_bytes.at(static_cast<size_t>(index)); }
 
     CString& operator+=(const CString& other) { m_bytes += other.m_bytes; return *this; }
     CString& operator+=(const char* text);
     CString& operator+=(char ch) { m_bytes += ch; return *this; }
     void Append(const char* bytes, int length);
-    void Preallocate(int length) { m_bytes.reserve(static_cast<size_t>(length)); }
 
     // Replaces the text with printf-style output; the result may be of any length.
     void Format(const char* format, ...) ORVALIS_PRINTF(2, 3);

@@ -198,11 +198,6 @@ BOOL CWnd::SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags)
     return ::SetWindowPos(m_hWnd, after, x, y, cx, cy, flags);
 }
 
-BOOL CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint)
-{
-    return ::MoveWindow(m_hWnd, x, y, width, height, repaint);
-}
-
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
 {
     const DWORD style = GetStyle();

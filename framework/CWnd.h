@@ -32,16 +32,13 @@ public:
 
     // Window calls the program makes.
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     HWND GetParent() const { return ::GetParent(m_hWnd); }
     void GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     void ScreenToClient(RECT* rect) const;
     void ClientToScreen(POINT* point) const { ::ClientToScreen(m_hWnd, point); }
     BOOL SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags);
-    BOOL MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
-    DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }

@@ -217,7 +217,6 @@ void ProgramDriver::OpenTable(const std::string& path)
 
 void ProgramDriver::OpenTableAndWait(const std::string& path)
 {
-    const std::string before = CaptionLine();
     OpenTable(path);
     const std::string name = path.substr(path.find_last_of("\\/") + 1);
     EXPECT_TRUE(WaitUntil([&] { return CaptionLine().rfind(name + " - ", 0) == 0; }))

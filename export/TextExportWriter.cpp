@@ -26,13 +26,14 @@ CString TextExportWriter::FormatLine(const mDBase& table) const
     CString line;
     const int fields = table.GetFieldCount();
     for (int i = 0; i < fields; ++i) {
-        const char type = table.GetField(i).Type;
+        const FieldDescriptor& field = table.GetField(i);
         if (m_layout == ExportFormat::FixedLength) {
             line += table.GetFieldText(i);
-        } else if (type == 'I' || type == 'O') {
-            // The numbers as the list shows them: the raw renderings are empty.
+        } else if (field.IsBinary()) {
+            // Binary values as the list shows them: their raw renderings are
+            // empty, so that no binary byte reaches a text file.
             line += table.GetDisplayText(i);
-        } else if (m_layout == ExportFormat::CommaSeparated && type == 'C') {
+        } else if (m_layout == ExportFormat::CommaSeparated && field.IsCharacter()) {
             AppendQuoted(line, table.GetExportText(i));
         } else {
             line += table.GetExportText(i);

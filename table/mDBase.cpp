@@ -2,30 +2,20 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 const CRuntimeClass mDBase::RuntimeClass = MakeRuntimeClass<mDBase>("mDBase");
 
 namespace {
 
-constexpr unsigned kHeaderSize = 32;
-constexpr unsigned kDescriptorSize = 32;
-constexpr unsigned kNameSize = 11;
+constexpr unsigned kHeaderSize = 32; // the part every family shares
+constexpr unsigned char kFieldTerminator = 0x0D;
 
 std::uint32_t Little16(const unsigned char* p) { return p[0] | (p[1] << 8u); }
 
 std::uint32_t Little32(const unsigned char* p)
 {
     return p[0] | (p[1] << 8u) | (p[2] << 16u) | (static_cast<std::uint32_t>(p[3]) << 24u);
-}
-
-// Reads a most-significant-first number of N bytes.
-template <class Number, size_t N>
-Number Big(const char* p)
-{
-    Number value = 0;
-    for (size_t i = 0; i < N; ++i)
-        value = static_cast<Number>((value << 8u) | static_cast<unsigned char>(p[i]));
-    return value;
 }
 
 bool IsWhiteSpace(char c)
@@ -65,31 +55,53 @@ CString DropTrailingBlanks(std::string_view text)
     return CString(last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1));
 }
 
-// A dBase long: big-endian with the sign bit flipped.
-CString FormatLong(const char* stored)
-{
-    const auto bits = Big<std::uint32_t, 4>(stored);
-    if (bits == 0)
-        return CString();
-    CString text;
-    text.Format("%d", static_cast<std::int32_t>(bits ^ 0x80000000u));
-    return text;
-}
+// The fields that the list and the export show, and the hidden null flags.
+struct FieldTable {
+    std::vector<FieldDescriptor> Visible;
+    FieldDescriptor NullFlags;
+};
 
-// A dBase double: big-endian, with the sign bit set for positive values and
-// every bit inverted for negative ones, so that the bytes sort as the numbers.
-CString FormatDouble(const char* stored)
+// Reads the descriptors one after another until a terminator or the given
+// number of them. False when the bytes end inside a descriptor.
+bool ReadFieldTable(TableFamily family, const unsigned char* bytes, unsigned size, unsigned slots,
+                    FieldTable& table)
 {
-    auto bits = Big<std::uint64_t, 8>(stored);
-    if (bits == 0)
-        return CString();
-    constexpr std::uint64_t kSign = 0x8000000000000000u;
-    bits = (bits & kSign) ? bits & ~kSign : ~bits;
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    CString text;
-    text.Format("%.2f", value);
-    return text;
+    const HeaderLayout& layout = LayoutOf(family);
+    std::uint32_t offset = 1;
+    // Visual FoxPro numbers the bits of "_NullFlags" in field order: a
+    // variable-length bit for each "V" or "Q" field, then a null bit for each
+    // nullable field.
+    std::int16_t nextBit = 0;
+    for (unsigned slot = 0; slot < slots; ++slot) {
+        const unsigned at = slot * layout.DescriptorSize;
+        if (at < size && bytes[at] == kFieldTerminator)
+            break;
+        if (size - std::min(at, size) < layout.DescriptorSize)
+            return false;
+        const unsigned char* d = bytes + at;
+        const auto* name = reinterpret_cast<const char*>(d);
+        FieldDescriptor field;
+        field.Name = CString(name, static_cast<int>(strnlen(name, layout.NameSize)));
+        field.Type = static_cast<char>(d[layout.TypeAt]);
+        field.Length = d[layout.LengthAt];
+        field.Decimals = d[layout.DecimalsAt];
+        field.Offset = offset;
+        field.Kind = KindOf(family, field.Type, field.Length);
+        offset += field.Length;
+        const std::uint8_t flags = layout.FlagsAt ? d[layout.FlagsAt] : 0;
+        if (family == TableFamily::VisualFoxPro) {
+            if (field.Type == 'V' || field.Type == 'Q')
+                field.VarLengthBit = nextBit++;
+            if (flags & kNullableField)
+                field.NullBit = nextBit++;
+            if (field.Type == '0' && table.NullFlags.Length == 0)
+                table.NullFlags = field;
+        }
+        // A system field keeps its place in the record but has no column.
+        if (!(flags & kSystemField))
+            table.Visible.push_back(field);
+    }
+    return true;
 }
 
 } // namespace
@@ -117,36 +129,40 @@ int mDBase::Open(const CString& path)
     auto file = std::make_unique<CFile>();
     file->Open(path, CFile::modeRead | CFile::shareExclusive);
 
-    unsigned char header[kHeaderSize];
+    // The version byte tells the header family, and with it the size of the
+    // fixed header and where the descriptors keep their parts.
+    unsigned char header[kLargestHeaderSize];
     if (file->Read(header, kHeaderSize) < kHeaderSize)
+        ThrowNotATable(path);
+    const TableFamily family = FamilyOf(header[0]);
+    const HeaderLayout& layout = LayoutOf(family);
+    const unsigned rest = layout.HeaderSize - kHeaderSize;
+    if (file->Read(header + kHeaderSize, rest) < rest)
         ThrowNotATable(path);
     const std::uint32_t recordCount = Little32(header + 4);
     const auto headerLength = static_cast<std::uint16_t>(Little16(header + 8));
     const auto recordLength = static_cast<std::uint16_t>(Little16(header + 10));
-    if (headerLength < kHeaderSize)
+    if (headerLength < layout.HeaderSize)
         ThrowNotATable(path);
-    const auto fieldCount = static_cast<std::uint16_t>(headerLength / kDescriptorSize - 1);
 
-    const unsigned tableSize = fieldCount * kDescriptorSize;
+    // Descriptors fill the header up to HeaderLength at most; the field
+    // table ends earlier at its terminator, before anything a program keeps
+    // after it (such as Visual FoxPro's backlink).
+    const unsigned slots = (headerLength - layout.HeaderSize) / layout.DescriptorSize;
+    const unsigned tableSize = slots * layout.DescriptorSize;
     const auto descriptors = std::make_unique<unsigned char[]>(tableSize);
-    if (file->Read(descriptors.get(), tableSize) < tableSize)
+    const unsigned got = file->Read(descriptors.get(), tableSize);
+    FieldTable table;
+    if (!ReadFieldTable(family, descriptors.get(), got, slots, table))
         ThrowNotATable(path);
-
+    const auto fieldCount = static_cast<std::uint16_t>(table.Visible.size());
     auto fields = std::make_unique<FieldDescriptor[]>(fieldCount);
-    std::uint32_t offset = 1;
-    for (unsigned i = 0; i < fieldCount; ++i) {
-        const unsigned char* d = descriptors.get() + i * kDescriptorSize;
-        const auto* name = reinterpret_cast<const char*>(d);
-        fields[i].Name = CString(name, static_cast<int>(strnlen(name, kNameSize)));
-        fields[i].Type = static_cast<char>(d[11]);
-        fields[i].Length = d[16];
-        fields[i].Offset = offset;
-        offset += d[16];
-    }
+    std::move(table.Visible.begin(), table.Visible.end(), fields.get());
 
     FileLength = file->GetLength();
     File = std::move(file);
     Fields = std::move(fields);
+    NullFlags = table.NullFlags;
     Record = std::make_unique<char[]>(recordLength);
     std::fill_n(Record.get(), recordLength, ' ');
     RecordCount = recordCount;
@@ -173,6 +189,7 @@ void mDBase::Close()
     FileLength = 0;
     File.reset();
     Fields.reset();
+    NullFlags = FieldDescriptor();
     Record.reset();
 }
 
@@ -214,40 +231,65 @@ std::string_view mDBase::FieldBytes(const FieldDescriptor& field) const
     return { Record.get() + field.Offset, length };
 }
 
+std::string_view mDBase::ValueBytes(const FieldDescriptor& field) const
+{
+    const std::string_view bytes = FieldBytes(field);
+    // A variable-length character value keeps its length in the field's last
+    // byte, which is never part of the text.
+    if (field.Kind != FieldKind::VarCharacter || !FlagSet(field.VarLengthBit) ||
+        bytes.size() != field.Length || bytes.empty())
+        return bytes;
+    const auto length = static_cast<unsigned char>(bytes.back());
+    return bytes.substr(0, std::min<size_t>(length, bytes.size() - 1));
+}
+
+bool mDBase::FlagSet(std::int16_t bit) const
+{
+    if (bit < 0)
+        return false;
+    const std::string_view flags = FieldBytes(NullFlags);
+    const auto byte = static_cast<size_t>(bit / 8);
+    return byte < flags.size() && (static_cast<unsigned char>(flags[byte]) >> (bit % 8) & 1u);
+}
+
 CString mDBase::GetFieldText(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
-    if (!field || field->Type == 'I' || field->Type == 'O')
+    if (!field || field->IsBinary())
         return CString();
-    return CString(FieldBytes(*field));
+    // A variable-length value padded to the field's width, so that the
+    // fixed-length lines keep their layout; null values stay as stored.
+    CString text(ValueBytes(*field));
+    const int width = static_cast<int>(FieldBytes(*field).size());
+    if (text.GetLength() < width)
+        text += CString(' ', width - text.GetLength());
+    return text;
 }
 
 CString mDBase::GetExportText(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
-    if (!field || field->Type == 'I' || field->Type == 'O')
+    if (!field || field->IsBinary() || IsNull(*field))
         return CString();
-    const std::string_view bytes = FieldBytes(*field);
-    switch (field->Type) {
-    case 'N': return TrimLeading(bytes);
-    case 'C': return TrimTrailing(bytes);
-    default:  return CString(bytes);
+    const std::string_view bytes = ValueBytes(*field);
+    switch (field->Kind) {
+    case FieldKind::Number:       return TrimLeading(bytes);
+    case FieldKind::Character:
+    case FieldKind::VarCharacter: return TrimTrailing(bytes);
+    default:                      return CString(bytes);
     }
 }
 
 CString mDBase::GetDisplayText(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
-    if (!field)
+    if (!field || IsNull(*field))
         return CString();
-    // The numbers take their full width whatever the field's declared length,
-    // and show only when all of it lies inside the record.
-    const auto fits = [&](unsigned width) {
-        return field->Offset + width <= RecordLength;
-    };
-    switch (field->Type) {
-    case 'I': return fits(4) ? FormatLong(Record.get() + field->Offset) : CString();
-    case 'O': return fits(8) ? FormatDouble(Record.get() + field->Offset) : CString();
-    default:  return DropTrailingBlanks(FieldBytes(*field));
-    }
+    if (!field->IsBinary())
+        return DropTrailingBlanks(ValueBytes(*field));
+    // Binary values take their full width whatever the field's declared
+    // length, and show only when all of it lies inside the record.
+    if (field->Offset + BinaryWidth(field->Kind) > RecordLength)
+        return CString();
+    return FormatBinary(field->Kind, Record.get() + field->Offset);
 }

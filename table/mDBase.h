@@ -3,21 +3,34 @@
 #include "framework/CFile.h"
 #include "framework/CObject.h"
 #include "framework/CString.h"
+#include "table/TableFormat.h"
 
 #include <cstdint>
 #include <memory>
 
-// One entry of the field table.
+// One entry of the field table: a field that the list and the export show.
 struct FieldDescriptor {
     CString Name;
     std::uint8_t Length = 0;
+    std::uint8_t Decimals = 0;
     std::uint32_t Offset = 0; // within the record; the first field is at 1, after the deletion flag
-    char Type = 0;            // the dBase type letter: 'C', 'N', 'D', 'I', 'O', ...
+    char Type = 0;            // the type letter: 'C', 'N', 'D', 'I', 'O', 'B', 'T', ...
+    FieldKind Kind = FieldKind::Text;
+    // Bits of the record's null flags (Visual FoxPro); -1 when the field has none.
+    std::int16_t NullBit = -1;
+    std::int16_t VarLengthBit = -1;
+
+    // Stored in binary: no raw text; its display text goes into every export.
+    bool IsBinary() const { return ::IsBinary(Kind); }
+    // Text that the comma-separated layout quotes.
+    bool IsCharacter() const { return Kind == FieldKind::Character || Kind == FieldKind::VarCharacter; }
 };
 
 // One dBase table file, opened read-only and without sharing, with its field
 // table and a buffer that holds one record. Records are read from the file on
-// every GoTo; nothing else is kept in memory.
+// every GoTo; nothing else is kept in memory. Hidden system fields (Visual
+// FoxPro) have no entry in the field table; their bytes keep their place in
+// the record.
 class mDBase : public CObject {
 public:
     using Base = CObject;
@@ -59,6 +72,10 @@ private:
     const FieldDescriptor* FieldAt(int i) const;
     // The bytes of a field that lie inside the record buffer.
     std::string_view FieldBytes(const FieldDescriptor& field) const;
+    // The bytes of a field's value: a variable-length field's own length.
+    std::string_view ValueBytes(const FieldDescriptor& field) const;
+    bool FlagSet(std::int16_t bit) const;
+    bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
 
     std::uint32_t RecordCount = 0;
     std::uint32_t CurrentRecord = 0;
@@ -68,5 +85,6 @@ private:
     std::uint64_t FileLength = 0; // fixed while open: nobody else may write the file
     std::unique_ptr<CFile> File;
     std::unique_ptr<FieldDescriptor[]> Fields;
+    FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
     std::unique_ptr<char[]> Record;
 };

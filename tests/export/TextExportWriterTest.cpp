@@ -9,8 +9,10 @@
 
 #include <string>
 
+using namespace std::string_literals;
 using testing_support::Bytes;
 using testing_support::Exists;
+using testing_support::Hex;
 using testing_support::ReadAll;
 using testing_support::TableBuilder;
 using testing_support::TempDir;
@@ -107,6 +109,28 @@ TEST_F(ExportTest, BytesGoOutAsStored)
     // The trailing trim looks only before the first NUL.
     EXPECT_EQ(Export(table, ExportFormat::TabSeparated, "\t"),
               Bytes({ 'P', 'e', 0xF1, 'a', 0, 'x', '\t', ' ', '\r', '\n' }));
+}
+
+TEST_F(ExportTest, VisualFoxProValuesAsShownAndNoHiddenOrBinaryBytes)
+{
+    // Record 2: NOMBRE is null (bit 1) and the "V" value has its length (bit 0).
+    const TableBuilder table = TableBuilder().Version(0x30).AfterTerminator(std::string(263, '\0'))
+        .Field("NOMBRE", 'C', 6, 0, 0x02).Field("V", 'V', 5).Field("I", 'I', 4).Field("B", 'B', 8)
+        .Field("Y", 'Y', 8).Field("T", 'T', 8).Field("M", 'M', 4).Field("_NullFlags", '0', 1, 0, 0x05)
+        .Field("N", 'N', 4)
+        .Record({ "Ana", "a,\"b", Hex("f4ffffff"), Hex("0000000000c03240"), Hex("48e8010000000000"),
+                  Hex("c88e25000f0e8a02"), Hex("05000000"), Hex("00"), " 1.5" })
+        .Record({ "Luis", "xy\0\0\x02"s, Hex("00000000"), Hex("0000000000000000"), Hex("0000000000000000"),
+                  Hex("0000000000000000"), Hex("00000000"), Hex("03"), "  -2" });
+    EXPECT_EQ(Export(table, ExportFormat::FixedLength, ""),
+              "Ana   a,\"b  1.5\r\n"
+              "Luis  xy     -2\r\n");
+    EXPECT_EQ(Export(table, ExportFormat::TabSeparated, "\t"),
+              "Ana\ta,\"b\t-12\t18.75\t12.5000\t2026-12-09 11:50:01\t5\t1.5\r\n"
+              "\txy\t0\t0\t0.0000\t\t\t-2\r\n");
+    EXPECT_EQ(Export(table, ExportFormat::CommaSeparated, ","),
+              "\"Ana\",\"a,\"\"b\",-12,18.75,12.5000,2026-12-09 11:50:01,5,1.5\r\n"
+              "\"\",\"xy\",0,0,0.0000,,,-2\r\n");
 }
 
 // --- shapes of tables ------------------------------------------------------------

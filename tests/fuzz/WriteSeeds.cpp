@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <string>
 
+using namespace std::string_literals;
 using testing_support::Bytes;
+using testing_support::Hex;
 using testing_support::TableBuilder;
 
 int main(int argc, char** argv)
@@ -31,6 +33,20 @@ int main(int argc, char** argv)
     write(TableBuilder().Field("A", 'C', 2).HeaderLength(95).RecordCount(1000).Record({ "xy" }));
     write(TableBuilder().RawRecord(" ").RecordCount(3));
     write(TableBuilder().Field("A", 'C', 200).Field("B", 'N', 200).Record({ "a", "1" }).TruncateTo(150));
+    // Visual FoxPro: backlink after the terminator, hidden null flags,
+    // nullable and variable-length fields, every binary type.
+    write(TableBuilder().Version(0x30).AfterTerminator(std::string(263, '\0'))
+              .Field("NOMBRE", 'C', 6, 0, 0x02).Field("V", 'V', 6, 0, 0x02).Field("I", 'I', 4)
+              .Field("B", 'B', 8, 2).Field("Y", 'Y', 8, 4).Field("T", 'T', 8).Field("M", 'M', 4)
+              .Field("_NullFlags", '0', 1, 0, 0x05)
+              .Record({ "Ana", "abc\0\0\x03"s, Hex("0c000000"), Hex("0000000000c03240"),
+                        Hex("0c81ffffffffffff"), Hex("c88e25000f0e8a02"), Hex("05000000"), Hex("02") })
+              .Record({ "Luis", "", Hex("00000080"), Hex("000000000000f87f"), Hex("0000000000000080"),
+                        std::string(8, ' '), Hex("00000000"), Hex("07") }));
+    // dBase level 7: 68-byte header, 48-byte descriptors.
+    write(TableBuilder().Version(0x04).Field("NOMBRE_LARGO_DE_VEINTICUATRO", 'C', 6)
+              .Field("CONTADOR", '+', 4).Field("DOBLE", 'O', 8)
+              .Record({ "Ana", Hex("80000001"), Hex("c059000000000000") }));
     std::printf("%d seeds written to %s\n", n, dir.c_str());
     return 0;
 }

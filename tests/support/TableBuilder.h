@@ -14,18 +14,28 @@
 namespace testing_support {
 
 struct FieldSpec {
-    std::string name; // up to 11 bytes; 11 bytes leave no NUL
+    std::string name; // up to 11 bytes (31 at level 7); 11 bytes leave no NUL
     char type;
     std::uint8_t length;
+    std::uint8_t decimals;
+    std::uint8_t flags; // Visual FoxPro: 0x01 system field, 0x02 nullable
 };
 
 class TableBuilder {
 public:
-    TableBuilder& Field(std::string name, char type, std::uint8_t length)
+    TableBuilder& Field(std::string name, char type, std::uint8_t length, std::uint8_t decimals = 0,
+                        std::uint8_t flags = 0)
     {
-        m_fields.push_back({ std::move(name), type, length });
+        m_fields.push_back({ std::move(name), type, length, decimals, flags });
         return *this;
     }
+
+    // The version byte: 0x03 by default, 0x30 Visual FoxPro, 0x04 level 7
+    // (68-byte header, 48-byte descriptors).
+    TableBuilder& Version(std::uint8_t version) { m_version = version; return *this; }
+    // Bytes kept in the header after the terminator, such as Visual
+    // FoxPro's 263-byte backlink.
+    TableBuilder& AfterTerminator(std::string bytes) { m_afterTerminator = std::move(bytes); return *this; }
 
     // One record: its field bytes in order, without the deletion flag. Each
     // value is padded with blanks or cut to its field's length.
@@ -64,11 +74,15 @@ public:
 
     std::string Header() const
     {
+        const bool level7 = (m_version & 0x07) == 4;
+        const size_t descriptorSize = level7 ? 48 : 32;
+        const size_t nameSize = level7 ? 32 : 11;
         const auto headerLength = m_headerLengthSet
             ? m_headerLength
-            : static_cast<std::uint16_t>(32 + 32 * m_fields.size() + 1);
-        std::string h(32, '\0');
-        h[0] = 0x03;
+            : static_cast<std::uint16_t>((level7 ? 68 : 32) + descriptorSize * m_fields.size() + 1 +
+                                         m_afterTerminator.size());
+        std::string h(level7 ? 68 : 32, '\0');
+        h[0] = static_cast<char>(m_version);
         h[1] = 126; // 2026-12-09
         h[2] = 12;
         h[3] = 9;
@@ -76,13 +90,19 @@ public:
         Put16(h, 8, headerLength);
         Put16(h, 10, m_recordLengthSet ? m_recordLength : NaturalRecordLength());
         for (const auto& field : m_fields) {
-            std::string d(32, '\0');
-            std::memcpy(&d[0], field.name.data(), std::min<size_t>(field.name.size(), 11));
-            d[11] = field.type;
-            d[16] = static_cast<char>(field.length);
+            std::string d(descriptorSize, '\0');
+            std::memcpy(&d[0], field.name.data(), std::min(field.name.size(), nameSize));
+            const size_t type = level7 ? 32 : 11;
+            const size_t length = level7 ? 33 : 16;
+            d[type] = field.type;
+            d[length] = static_cast<char>(field.length);
+            d[length + 1] = static_cast<char>(field.decimals);
+            if (!level7)
+                d[18] = static_cast<char>(field.flags);
             h += d;
         }
         h += '\r';
+        h += m_afterTerminator;
         // Pad or cut to the stated header length, so that records begin there.
         if (m_headerLengthSet)
             h.resize(headerLength, '\0');
@@ -126,6 +146,8 @@ public:
 private:
     std::vector<FieldSpec> m_fields;
     std::vector<std::string> m_records;
+    std::string m_afterTerminator;
+    std::uint8_t m_version = 0x03;
     std::uint32_t m_recordCount = 0;
     std::uint16_t m_headerLength = 0;
     std::uint16_t m_recordLength = 0;
@@ -142,6 +164,15 @@ inline std::string Bytes(std::initializer_list<int> values)
     std::string s;
     for (int v : values)
         s += static_cast<char>(v);
+    return s;
+}
+
+// Bytes written as hexadecimal digits, two a byte: "0c000000".
+inline std::string Hex(const std::string& digits)
+{
+    std::string s;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        s += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
     return s;
 }
 

@@ -8,7 +8,9 @@
 #include <fstream>
 #include <string>
 
+using namespace std::string_literals;
 using testing_support::Bytes;
+using testing_support::Hex;
 using testing_support::TableBuilder;
 
 namespace {
@@ -37,6 +39,36 @@ void EveryType(const std::string& path)
         .Record({ "dos  y  tres", "   -2.25", " -1.000000", "19991231", "F", "",
                   Bytes({ 0x7F, 0xFF, 0xFF, 0xFF }), Bytes({ 0x3F, 0xA6, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF }) })
         .Record({ "", "", "", "", "?", "", Bytes({ 0, 0, 0, 0 }), Bytes({ 0, 0, 0, 0, 0, 0, 0, 0 }) })
+        .WriteTo(path);
+}
+
+// As Visual FoxPro writes it: binary numbers, dates with times, a hidden
+// null-flags field, a nullable name and a variable-length city.
+void VisualFoxPro(const std::string& path)
+{
+    TableBuilder()
+        .Version(0x30).AfterTerminator(std::string(263, '\0'))
+        .Field("CODIGO", 'I', 4).Field("NOMBRE", 'C', 20, 0, 0x02).Field("CIUDAD", 'V', 16)
+        .Field("SALDO", 'Y', 8, 4).Field("ALTA", 'T', 8).Field("PESO", 'B', 8, 2).Field("NOTA", 'M', 4)
+        .Field("_NullFlags", '0', 1, 0, 0x05)
+        .Record({ Hex("01000000"), "Mar\xEDlia Pe\xF1" "a", "Logro\xF1o\0\0\0\0\0\0\0\x07"s,
+                  Hex("74e60e0000000000"), Hex("c88e25000f0e8a02"), Hex("0000000000c03240"),
+                  Hex("05000000"), Hex("02") })
+        .Record({ Hex("02000000"), "Jos\xE9 \xC1lvarez", "C\xE1" "ceres", Hex("d8e2feffffffffff"),
+                  Hex("8c3d250000000000"), Hex("00000000008013c0"), Hex("00000000"), Hex("00") })
+        .Record({ Hex("d2040000"), "", "\xC1vila\0\0\0\0\0\0\0\0\0\0\x05"s, Hex("0000000000000000"),
+                  Hex("0000000000000000"), Hex("0000000000000000"), Hex("00000000"), Hex("03") })
+        .WriteTo(path);
+}
+
+// As dBase level 7 writes it: long names, a counter and numbers in binary.
+void Level7(const std::string& path)
+{
+    TableBuilder()
+        .Version(0x04)
+        .Field("NUMERO_DE_CLIENTE", '+', 4).Field("NOMBRE_COMPLETO", 'C', 24).Field("IMPORTE_PENDIENTE", 'O', 8)
+        .Record({ Hex("80000001"), "Mar\xED" "a Ib\xE1\xF1" "ez", Hex("c05f400000000000") })
+        .Record({ Hex("80000002"), "Le\xF3n S\xE1" "enz", Hex("3fa6ffffffffffff") })
         .WriteTo(path);
 }
 
@@ -91,6 +123,8 @@ int main(int argc, char** argv)
     Clients(dir + "/clientes.dbf");
     EveryType(dir + "/tipos.dbf");
     Wide(dir + "/ancha.dbf");
+    VisualFoxPro(dir + "/visualfox.dbf");
+    Level7(dir + "/dbase7.dbf");
     TableBuilder().Field("NOMBRE", 'C', 10).Field("IMPORTE", 'N', 8).WriteTo(dir + "/vacia.dbf");
     Large(dir + "/grande.dbf");
     std::printf("sample tables written to %s\n", dir.c_str());

@@ -1,0 +1,226 @@
+#include "table/TableFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Reads an unsigned number of N bytes, most significant byte first.
+template <size_t N>
+std::uint64_t BigEndian(const char* p)
+{
+    std::uint64_t value = 0;
+    for (size_t i = 0; i < N; ++i)
+        value = (value << 8u) | static_cast<unsigned char>(p[i]);
+    return value;
+}
+
+// Reads an unsigned number of N bytes, least significant byte first.
+template <size_t N>
+std::uint64_t LittleEndian(const char* p)
+{
+    std::uint64_t value = 0;
+    for (size_t i = N; i-- > 0;)
+        value = (value << 8u) | static_cast<unsigned char>(p[i]);
+    return value;
+}
+
+double AsDouble(std::uint64_t bits)
+{
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Integers through to_chars: the same digits on every platform and runtime.
+template <class Integer>
+CString Decimal(Integer value)
+{
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return CString(text, static_cast<int>(end - text));
+}
+
+// Spelled here, never by the C library, whose spellings differ by platform.
+CString NonFinite(double value)
+{
+    if (std::isnan(value))
+        return CString("nan");
+    return CString(value < 0 ? "-inf" : "inf");
+}
+
+// A dBase level 7 long: big-endian with the sign bit flipped; all zero bytes
+// hold no value.
+CString FormatLevel7Long(const char* stored)
+{
+    const auto bits = static_cast<std::uint32_t>(BigEndian<4>(stored));
+    if (bits == 0)
+        return CString();
+    return Decimal(static_cast<std::int32_t>(bits ^ 0x80000000u));
+}
+
+// A dBase level 7 double: big-endian, with the sign bit set for positive
+// values and every bit inverted for negative ones, so that the bytes sort as
+// the numbers. All zero bytes hold no value.
+CString FormatLevel7Double(const char* stored)
+{
+    std::uint64_t bits = BigEndian<8>(stored);
+    if (bits == 0)
+        return CString();
+    constexpr std::uint64_t kSign = 0x8000000000000000u;
+    bits = (bits & kSign) ? bits & ~kSign : ~bits;
+    const double value = AsDouble(bits);
+    if (!std::isfinite(value))
+        return NonFinite(value);
+    CString text;
+    text.Format("%.2f", value);
+    return text;
+}
+
+// The fewest digits that read back as the same double, never rounded to the
+// field's decimal count, so that nothing is lost; never an exponent.
+CString FormatDouble(const char* stored)
+{
+    const double value = AsDouble(LittleEndian<8>(stored));
+    if (!std::isfinite(value))
+        return NonFinite(value);
+    char text[400]; // 1.8e308 takes 309 digits, 4.9e-324 takes 326 characters
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return CString(text, static_cast<int>(result.ptr - text));
+}
+
+// Exactly four decimals, in integers all the way.
+CString FormatCurrency(const char* stored)
+{
+    const auto bits = LittleEndian<8>(stored);
+    const bool negative = (bits >> 63u) != 0;
+    const std::uint64_t magnitude = negative ? 0 - bits : bits;
+    const auto fraction = static_cast<unsigned>(magnitude % 10000);
+    CString text(negative ? "-" : "");
+    text += Decimal(magnitude / 10000);
+    text += '.';
+    for (unsigned digit = 1000; digit > 0; digit /= 10)
+        text += static_cast<char>('0' + fraction / digit % 10);
+    return text;
+}
+
+// A Julian day number and milliseconds after midnight, in the proleptic
+// Gregorian calendar. Eight zero bytes and eight blanks fall outside the
+// years 1 to 9999, as every other day without a date there does.
+CString FormatDateTime(const char* stored)
+{
+    constexpr std::int64_t kFirstDay = 1721426; // 0001-01-01
+    constexpr std::int64_t kLastDay = 5373484;  // 9999-12-31
+    constexpr std::int64_t kDayMs = 86400000;
+    const auto day = static_cast<std::int64_t>(LittleEndian<4>(stored));
+    const auto ms = static_cast<std::int64_t>(LittleEndian<4>(stored + 4));
+    if (day < kFirstDay || day > kLastDay || ms >= kDayMs)
+        return CString();
+    // Richards' conversion of a Julian day number to a Gregorian date.
+    const std::int64_t f = day + 1401 + (((4 * day + 274277) / 146097) * 3) / 4 - 38;
+    const std::int64_t e = 4 * f + 3;
+    const std::int64_t h = 5 * ((e % 1461) / 4) + 2;
+    const std::int64_t dayOfMonth = (h % 153) / 5 + 1;
+    const std::int64_t month = (h / 153 + 2) % 12 + 1;
+    const std::int64_t year = e / 1461 - 4716 + (14 - month) / 12;
+    char text[20];
+    const auto two = [&](char* at, std::int64_t n) {
+        at[0] = static_cast<char>('0' + n / 10);
+        at[1] = static_cast<char>('0' + n % 10);
+    };
+    two(text, year / 100);
+    two(text + 2, year % 100);
+    text[4] = '-';
+    two(text + 5, month);
+    text[7] = '-';
+    two(text + 8, dayOfMonth);
+    text[10] = ' ';
+    two(text + 11, ms / 3600000);
+    text[13] = ':';
+    two(text + 14, ms / 60000 % 60);
+    text[16] = ':';
+    two(text + 17, ms / 1000 % 60);
+    return CString(text, 19);
+}
+
+} // namespace
+
+TableFamily FamilyOf(std::uint8_t version)
+{
+    if (version == 0x30 || version == 0x31 || version == 0x32)
+        return TableFamily::VisualFoxPro;
+    if ((version & 0x07) == 4)
+        return TableFamily::DBase7;
+    return TableFamily::DBase;
+}
+
+const HeaderLayout& LayoutOf(TableFamily family)
+{
+    //                                   header  size  name  type  length  decimals  flags
+    static const HeaderLayout kDBase     { 32,     32,   11,   11,   16,     17,       0 };
+    static const HeaderLayout kFoxPro    { 32,     32,   11,   11,   16,     17,       18 };
+    static const HeaderLayout kDBase7    { 68,     48,   32,   32,   33,     34,       0 };
+    switch (family) {
+    case TableFamily::VisualFoxPro: return kFoxPro;
+    case TableFamily::DBase7:       return kDBase7;
+    case TableFamily::DBase:        break;
+    }
+    return kDBase;
+}
+
+FieldKind KindOf(TableFamily family, char type, std::uint8_t length)
+{
+    switch (type) {
+    case 'C': return FieldKind::Character;
+    case 'N': return FieldKind::Number;
+    case 'O': return FieldKind::Level7Double;
+    default:  break;
+    }
+    if (family == TableFamily::VisualFoxPro) {
+        switch (type) {
+        case 'I': return FieldKind::Integer;
+        case 'B': return FieldKind::Double;
+        case 'Y': return FieldKind::Currency;
+        case 'T': return FieldKind::DateTime;
+        case 'V': return FieldKind::VarCharacter;
+        case 'M': case 'G': case 'P': case 'W':
+            return length == 4 ? FieldKind::MemoBlock : FieldKind::Text;
+        default:  return FieldKind::Text;
+        }
+    }
+    if (type == 'I' || (type == '+' && family == TableFamily::DBase7))
+        return FieldKind::Level7Long;
+    return FieldKind::Text;
+}
+
+unsigned BinaryWidth(FieldKind kind)
+{
+    switch (kind) {
+    case FieldKind::Level7Long:
+    case FieldKind::Integer:
+    case FieldKind::MemoBlock:
+        return 4;
+    default:
+        return 8;
+    }
+}
+
+CString FormatBinary(FieldKind kind, const char* stored)
+{
+    switch (kind) {
+    case FieldKind::Level7Long:   return FormatLevel7Long(stored);
+    case FieldKind::Level7Double: return FormatLevel7Double(stored);
+    case FieldKind::Integer:
+        return Decimal(static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian<4>(stored))));
+    case FieldKind::Double:       return FormatDouble(stored);
+    case FieldKind::Currency:     return FormatCurrency(stored);
+    case FieldKind::DateTime:     return FormatDateTime(stored);
+    case FieldKind::MemoBlock: {
+        const auto block = LittleEndian<4>(stored);
+        return block == 0 ? CString() : Decimal(block);
+    }
+    default:
+        return CString();
+    }
+}

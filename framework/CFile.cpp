@@ -4,6 +4,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <string_view>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,10 +32,49 @@ long LastOsError()
     throw CFileException(CFileException::OsErrorToCause(osError), path, osError);
 }
 
+[[noreturn]] void ThrowNotRegular(const CString& path)
+{
+    throw CFileException(CFileException::invalidFile, path);
+}
+
 #ifdef _WIN32
 HANDLE AsHandle(std::intptr_t handle)
 {
     return reinterpret_cast<HANDLE>(handle);
+}
+
+// prefix is in lower case.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size()
+        && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// A path in the device namespace (\\.\ or \\?\ before anything but a drive
+// or a UNC share, which is also where the full path puts NUL, CON, COM1 and the
+// other reserved names, in any folder) or on a pipe share (\\server\pipe\).
+bool IsDeviceOrPipe(const CString& path)
+{
+    const DWORD needed = ::GetFullPathNameA(path, 0, nullptr, nullptr);
+    if (needed == 0)
+        return false;
+    std::string full(needed, '\0');
+    const DWORD length = ::GetFullPathNameA(path, needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return false;
+    const std::string_view name(full.data(), length);
+    if (StartsWithNoCase(name, "\\\\.\\") || StartsWithNoCase(name, "\\\\?\\")) {
+        const std::string_view rest = name.substr(4);
+        const bool drive = rest.size() >= 3 && std::isalpha(static_cast<unsigned char>(rest[0]))
+            && rest[1] == ':' && rest[2] == '\\';
+        return !drive && !StartsWithNoCase(rest, "unc\\");
+    }
+    if (StartsWithNoCase(name, "\\\\")) {
+        const size_t share = name.find('\\', 2);
+        return share != std::string_view::npos && StartsWithNoCase(name.substr(share), "\\pipe\\");
+    }
+    return false;
 }
 #endif
 
@@ -61,11 +105,17 @@ void CFile::Open(const CString& path, unsigned flags)
     if (handle == INVALID_HANDLE_VALUE)
         ThrowLastError();
     m_handle = reinterpret_cast<std::intptr_t>(handle);
+    // A read from a console, a pipe or a serial line could wait for ever.
+    if (!write && ::GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseQuietly();
+        ThrowNotRegular(path);
+    }
 #else
-    // The file is emptied only once the lock is held, so that a file another
-    // opener holds is never truncated.
-    const int fd = ::open(path, (write ? O_WRONLY : O_RDONLY) | (create ? O_CREAT : 0) | O_CLOEXEC,
-                          0666);
+    // A read open never waits: a FIFO without a writer or a terminal opens at
+    // once (and is refused below). The file is emptied only once the lock is
+    // held, so that a file another opener holds is never truncated.
+    const int access = write ? O_WRONLY : O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    const int fd = ::open(path, access | (create ? O_CREAT : 0) | O_CLOEXEC, 0666);
     if (fd < 0)
         ThrowLastError();
     m_handle = fd;
@@ -75,14 +125,23 @@ void CFile::Open(const CString& path, unsigned flags)
         CloseQuietly();
         Throw(error, path);
     }
+    if (!write && !S_ISREG(info.st_mode)) {
+        CloseQuietly();
+        ThrowNotRegular(path);
+    }
     if (S_ISDIR(info.st_mode)) {
         CloseQuietly();
         Throw(EISDIR, path);
     }
     if (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const long error = errno;
-        CloseQuietly();
-        Throw(error, path);
+        // A file system that cannot lock says ENOLCK or EOPNOTSUPP; NFS refuses
+        // an exclusive lock on a file opened only for reading with EBADF.
+        // Such a file is used unlocked. A lock held elsewhere is still refused.
+        if (error != ENOLCK && error != EOPNOTSUPP && error != EBADF) {
+            CloseQuietly();
+            Throw(error, path);
+        }
     }
     if (create && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
         const long error = errno;
@@ -213,17 +272,25 @@ bool CFile::GetStatus(const CString& path, CFileStatus& status)
     if (path.IsEmpty())
         return false;
 #ifdef _WIN32
+    // Querying a named pipe by path connects to it, using up the server's
+    // instance; the attributes of NUL or CON cannot be queried at all.
+    if (IsDeviceOrPipe(path)) {
+        status = CFileStatus();
+        return true;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
         return false;
     status.m_size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     status.m_isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    status.m_isRegular = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 #else
     struct stat info {};
     if (::stat(path, &info) != 0)
         return false;
     status.m_size = static_cast<std::uint64_t>(info.st_size);
     status.m_isDirectory = S_ISDIR(info.st_mode);
+    status.m_isRegular = S_ISREG(info.st_mode);
 #endif
     return true;
 }

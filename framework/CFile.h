@@ -9,20 +9,27 @@
 struct CFileStatus {
     std::uint64_t m_size = 0;
     bool m_isDirectory = false;
+    bool m_isRegular = false; // a regular file: not a folder, a pipe or a device
 };
 
 // A file opened by path, read and written in bytes, seekable with 64-bit
 // offsets. Every operating-system failure raises CFileException naming the
-// file. The file is held without sharing: while it is open here, no other
-// opener may read or write it, and opening a file that another opener holds
-// fails with a sharing violation.
+// file. Opening for reading never waits: anything but a regular file (a pipe,
+// a console, a device) is refused with invalidFile.
+//
+// shareExclusive differs by platform. On Windows the file is opened with no
+// sharing: every other opener, whatever program it is, gets a sharing
+// violation meanwhile, and opening a file another opener holds fails with one.
+// On POSIX the lock is advisory (flock): it keeps out other openers that lock
+// too (this program, another copy of it) but not programs that don't, and on
+// a file system that cannot lock the file is opened without it.
 class CFile {
 public:
     enum OpenFlags : unsigned {
         modeRead = 0x0000,       // read an existing file
         modeWrite = 0x0001,      // write
         modeCreate = 0x1000,     // create the file, or empty an existing one
-        shareExclusive = 0x0010, // nobody else may open it meanwhile
+        shareExclusive = 0x0010, // held against other openers: see above
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -46,7 +53,10 @@ public:
     // Closes the file, ignoring any error: for giving up after a failure.
     void Abort() noexcept { CloseQuietly(); }
 
-    // False when the path names nothing that exists (or is not valid).
+    // False when the path names nothing that exists (or is not valid). On
+    // Windows a path to a device or a named pipe (NUL, COM1, \\.\pipe\x) is
+    // reported as present and not regular without querying it, since a query
+    // can connect to the pipe.
     static bool GetStatus(const CString& path, CFileStatus& status);
     static void Remove(const CString& path);
 

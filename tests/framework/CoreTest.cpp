@@ -6,7 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using testing_support::ReadAll;
 using testing_support::TempDir;
@@ -119,19 +132,19 @@ TEST(CFileTest, SeeksBeyondFourGibibytes)
 {
     TempDir dir;
     const std::string path = dir.File("sparse.bin");
-    const std::int64_t far = (std::int64_t{ 1 } << 32) + 10;
+    const std::int64_t beyond = (std::int64_t{ 1 } << 32) + 10;
     {
         CFile file;
         file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-        EXPECT_EQ(file.Seek(far, CFile::begin), static_cast<std::uint64_t>(far));
+        EXPECT_EQ(file.Seek(beyond, CFile::begin), static_cast<std::uint64_t>(beyond));
         file.Write("end", 3);
     }
     CFileStatus status;
     ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
-    EXPECT_EQ(status.m_size, static_cast<std::uint64_t>(far) + 3);
+    EXPECT_EQ(status.m_size, static_cast<std::uint64_t>(beyond) + 3);
     CFile file;
     file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
-    file.Seek(far, CFile::begin);
+    file.Seek(beyond, CFile::begin);
     char buffer[3];
     ASSERT_EQ(file.Read(buffer, 3), 3u);
     EXPECT_EQ(std::string(buffer, 3), "end");
@@ -191,8 +204,10 @@ TEST(CFileTest, StatusAndRemove)
     ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
     EXPECT_EQ(status.m_size, 5u);
     EXPECT_FALSE(status.m_isDirectory);
+    EXPECT_TRUE(status.m_isRegular);
     ASSERT_TRUE(CFile::GetStatus(dir.Path().string().c_str(), status));
     EXPECT_TRUE(status.m_isDirectory);
+    EXPECT_FALSE(status.m_isRegular);
     EXPECT_FALSE(CFile::GetStatus("", status));
     EXPECT_FALSE(CFile::GetStatus(dir.File("*.txt").c_str(), status)); // no wildcard matching
     CFile::Remove(path.c_str());
@@ -200,7 +215,100 @@ TEST(CFileTest, StatusAndRemove)
     EXPECT_THROW(CFile::Remove(path.c_str()), CFileException);
 }
 
+void ExpectReadOpenRefused(const std::string& path, CFileException::Cause cause)
+{
+    try {
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+        ADD_FAILURE() << path << " was opened";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, cause) << path;
+        EXPECT_EQ(Str(e.m_strFileName), path);
+    }
+}
+
+void ExpectNotRegular(const std::string& path)
+{
+    CFileStatus status;
+    status.m_isRegular = true;
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), status)) << path;
+    EXPECT_FALSE(status.m_isRegular) << path;
+}
+
+TEST(CFileTest, PathsThatAreNoRegularFile)
+{
+    TempDir dir;
+    const std::string folder = dir.Path().string();
+#ifdef _WIN32
+    ExpectReadOpenRefused(folder, CFileException::accessDenied); // CreateFile refuses folders
+    ExpectNotRegular("NUL");
+    ExpectNotRegular(dir.File("nul"));
+    ExpectReadOpenRefused("NUL", CFileException::invalidFile);
+    // The status of a pipe is told from its name: a query would connect to it.
+    const char* const pipeName = "\\\\.\\pipe\\orvalis-status-test";
+    HANDLE server = ::CreateNamedPipeA(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT,
+                                       1, 512, 512, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    ExpectNotRegular(pipeName);
+    EXPECT_FALSE(::ConnectNamedPipe(server, nullptr));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING));
+    ::CloseHandle(server);
+#else
+    ExpectReadOpenRefused(folder, CFileException::invalidFile);
+    const std::string fifo = dir.File("fifo.dbf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    ExpectNotRegular(fifo);
+    ExpectNotRegular("/dev/null");
+    // Opening a FIFO that has no writer must not wait for one: a hang ends
+    // the test program here instead.
+    ::alarm(10);
+    ExpectReadOpenRefused(fifo, CFileException::invalidFile);
+    ExpectReadOpenRefused("/dev/null", CFileException::invalidFile);
+    ::alarm(0);
+#endif
+}
+
 #ifndef _WIN32
+// CTest runs this under strace, which makes every flock fail with the error
+// named in ORVALIS_INJECTED_FLOCK_ERROR.
+TEST(CFileTest, LockFailureInjectedByStrace)
+{
+    const char* const injected = std::getenv("ORVALIS_INJECTED_FLOCK_ERROR");
+    if (injected == nullptr)
+        GTEST_SKIP() << "only under strace, as CTest runs it";
+    const std::string name = injected;
+    const int error = name == "ENOLCK" ? ENOLCK
+        : name == "EOPNOTSUPP"         ? EOPNOTSUPP
+        : name == "EBADF"              ? EBADF
+        : name == "EAGAIN"             ? EAGAIN
+                                       : 0;
+    ASSERT_NE(error, 0) << name;
+    TempDir dir;
+    const std::string path = dir.File("table.dbf");
+    testing_support::TableBuilder::WriteFile(path, "abc");
+
+    // The injection is in force, or the rest proves nothing.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(errno, error);
+    ::close(fd);
+
+    if (error == EAGAIN) { // a lock held by another opener
+        ExpectReadOpenRefused(path, CFileException::sharingViolation);
+        return;
+    }
+    // A file system that cannot lock: the files are used unlocked.
+    CFile file;
+    file.Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    char buffer[3];
+    ASSERT_EQ(file.Read(buffer, 3), 3u);
+    EXPECT_EQ(std::string(buffer, 3), "abc");
+    CFile out;
+    out.Open(dir.File("out.txt").c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    out.Write("x", 1);
+}
+
 TEST(CFileTest, FullDeviceRaisesDiskFull)
 {
     CFile file;

@@ -43,10 +43,12 @@ CString TextExportWriter::FormatLine(const mDBase& table) const
     return line;
 }
 
-void TextExportWriter::WriteRecords(mDBase& table, CFile& out) const
+void TextExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first) const
 {
-    table.GoTo(1);
-    for (std::uint32_t record = 1; record <= table.GetRecordCount(); ++record) {
+    table.GoTo(first);
+    // 64 bits: a 32-bit counter would never pass the last of 4,294,967,295
+    // records.
+    for (std::uint64_t record = first; record <= table.GetRecordCount(); ++record) {
         const CString line = FormatLine(table);
         out.Write(line.GetString(), static_cast<unsigned>(line.GetLength()));
         table.MoveNext();

@@ -21,8 +21,9 @@ public:
     // removed, so that no incomplete export is left looking complete.
     void Export(mDBase& table, const CString& path) const;
 
-    // The writing loop, into a file open for writing.
-    void WriteRecords(mDBase& table, CFile& out) const;
+    // The writing loop, into a file open for writing: records first to the
+    // last.
+    void WriteRecords(mDBase& table, CFile& out, std::uint32_t first = 1) const;
 
     // The line of the record the table holds, line end included.
     CString FormatLine(const mDBase& table) const;

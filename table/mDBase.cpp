@@ -123,6 +123,10 @@ int mDBase::Open(const CString& path)
     CFileStatus status;
     if (!CFile::GetStatus(path, status))
         return 0;
+    // A folder, a pipe or a device is never opened: reading a pipe or a
+    // device could wait for ever.
+    if (!status.m_isRegular)
+        ThrowNotATable(path);
 
     // Everything is read into locals first, so that a failure leaves the
     // table closed.
@@ -142,7 +146,8 @@ int mDBase::Open(const CString& path)
     const std::uint32_t recordCount = Little32(header + 4);
     const auto headerLength = static_cast<std::uint16_t>(Little16(header + 8));
     const auto recordLength = static_cast<std::uint16_t>(Little16(header + 10));
-    if (headerLength < layout.HeaderSize)
+    // A record holds at least its deletion flag.
+    if (headerLength < layout.HeaderSize || recordLength == 0)
         ThrowNotATable(path);
 
     // Descriptors fill the header up to HeaderLength at most; the field
@@ -159,13 +164,19 @@ int mDBase::Open(const CString& path)
     auto fields = std::make_unique<FieldDescriptor[]>(fieldCount);
     std::move(table.Visible.begin(), table.Visible.end(), fields.get());
 
-    FileLength = file->GetLength();
+    // A header may claim more records than the file holds: only those that
+    // begin inside the file count, the last one only when more than its
+    // first byte is there (a lone final byte is the end-of-file marker).
+    const std::uint64_t fileLength = file->GetLength();
+    const std::uint64_t held =
+        fileLength > headerLength + 1u ? (fileLength - headerLength - 2) / recordLength + 1 : 0;
+
     File = std::move(file);
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
     Record = std::make_unique<char[]>(recordLength);
     std::fill_n(Record.get(), recordLength, ' ');
-    RecordCount = recordCount;
+    RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
     HeaderLength = headerLength;
     RecordLength = recordLength;
     FieldCount = fieldCount;
@@ -186,7 +197,6 @@ void mDBase::Close()
     FieldCount = 0;
     RecordLength = 0;
     CurrentRecord = 0;
-    FileLength = 0;
     File.reset();
     Fields.reset();
     NullFlags = FieldDescriptor();
@@ -197,17 +207,13 @@ int mDBase::GoTo(std::uint32_t n)
 {
     if (!IsOpen() || n == 0 || n > RecordCount)
         return 0;
+    // Every counted record begins inside the file.
     const std::uint64_t offset = HeaderLength + std::uint64_t{n - 1} * RecordLength;
-    unsigned got = 0;
-    // A header may claim records far beyond the end of the file, further than
-    // the file system can seek; those are read without touching the file.
-    if (offset < FileLength) {
-        File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
-        got = File->Read(Record.get(), RecordLength);
-        File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
-    }
-    // What the file does not deliver reads as blanks, never as the bytes of
-    // the record before.
+    File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
+    const unsigned got = File->Read(Record.get(), RecordLength);
+    File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
+    // The part of a last record that the file cuts short reads as blanks,
+    // never as the bytes of the record before.
     std::fill(Record.get() + got, Record.get() + RecordLength, ' ');
     CurrentRecord = n;
     return 1;
@@ -215,7 +221,9 @@ int mDBase::GoTo(std::uint32_t n)
 
 int mDBase::MoveNext()
 {
-    return GoTo(CurrentRecord + 1);
+    // Compared first, so that the last of 4,294,967,295 records does not
+    // wrap round to record 0.
+    return CurrentRecord < RecordCount ? GoTo(CurrentRecord + 1) : 0;
 }
 
 const FieldDescriptor* mDBase::FieldAt(int i) const

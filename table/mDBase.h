@@ -44,7 +44,8 @@ public:
 
     // 1 when the table is open, 0 when a table is already open or the path
     // names nothing. A file that cannot be opened, read, or be a table raises
-    // CFileException and leaves the table closed.
+    // CFileException and leaves the table closed. RecordCount is what the
+    // header claims, or the records the file holds when it holds fewer.
     int Open(const CString& path);
     void Close();
     bool IsOpen() const { return File != nullptr; }
@@ -82,7 +83,6 @@ private:
     std::uint16_t HeaderLength = 0;
     std::uint16_t FieldCount = 0;
     std::uint16_t RecordLength = 0;
-    std::uint64_t FileLength = 0; // fixed while open: nobody else may write the file
     std::unique_ptr<CFile> File;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none

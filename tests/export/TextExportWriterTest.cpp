@@ -178,6 +178,32 @@ TEST_F(ExportTest, LeavesTheTableOnItsLastRecord)
     EXPECT_EQ(ReadAll(outPath), "a\r\nb\r\n");
 }
 
+TEST_F(ExportTest, OnlyTheRecordsTheFileHoldsAreWritten)
+{
+    // A 34-byte file that claims 4,294,967,295 records: an empty export.
+    EXPECT_EQ(Export(TableBuilder().RecordCount(0xFFFFFFFFu), ExportFormat::TabSeparated, "\t"), "");
+    EXPECT_EQ(Export(TableBuilder().Field("A", 'C', 2).RecordCount(4000000000u).Record({ "a" }).Record({ "b" }),
+                     ExportFormat::FixedLength, ""),
+              "a \r\nb \r\n");
+}
+
+TEST_F(ExportTest, WalkEndsAtTheLastOfTheLargestCount)
+{
+    // A sparse file that really holds 4,294,967,295 records; the walk starts
+    // near its end so that it stays short.
+    TableBuilder().Field("A", 'C', 1).RecordCount(0xFFFFFFFFu).Record({ "x" })
+        .SparseTo(33 + 32 + 2 * std::uint64_t{ 0xFFFFFFFFu }).WriteTo(tablePath);
+    mDBase table;
+    ASSERT_EQ(table.Open(tablePath.c_str()), 1);
+    ASSERT_EQ(table.GetRecordCount(), 0xFFFFFFFFu);
+    CFile out;
+    out.Open(outPath.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    TextExportWriter(ExportFormat::FixedLength, "").WriteRecords(table, out, 0xFFFFFFFEu);
+    out.Close();
+    EXPECT_EQ(ReadAll(outPath), std::string("\0\r\n\0\r\n", 6));
+    EXPECT_EQ(table.GetCurrentRecord(), 0xFFFFFFFFu);
+}
+
 // --- failures ----------------------------------------------------------------------
 
 TEST_F(ExportTest, FileThatCannotBeCreatedIsReportedEvenForAnEmptyTable)

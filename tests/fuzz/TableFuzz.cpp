@@ -1,6 +1,8 @@
-// Opens arbitrary bytes as a table and renders every field of every record in
-// all three ways; the sanitizers catch any read outside a buffer.
+// Opens arbitrary bytes as a table, renders every field of every record in
+// all three ways and formats each record's line in every export layout; the
+// sanitizers catch any read outside a buffer.
 
+#include "export/TextExportWriter.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
@@ -34,23 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     } catch (const CFileException&) {
         return 0;
     }
-    // A header may claim billions of records: walk every record that begins
-    // inside the file (bounded, so that each input stays quick) and the
-    // claimed last one.
+    // Every record up to a bound that keeps each input quick, and the last,
+    // rendered every way and formatted as a line of every layout.
+    static const TextExportWriter writers[] = {
+        { ExportFormat::FixedLength, "" }, { ExportFormat::TabSeparated, "\t" },
+        { ExportFormat::CommaSeparated, "," }, { ExportFormat::OtherCharacter, "" },
+    };
     const std::uint32_t count = table.GetRecordCount();
-    const std::uint64_t length = table.GetRecordLength();
-    const std::uint64_t inFile =
-        length && size > table.GetHeaderLength() ? (size - table.GetHeaderLength()) / length + 1 : 1;
-    const std::uint32_t walk = static_cast<std::uint32_t>(std::min<std::uint64_t>({ count, inFile, 4096 }));
+    const std::uint32_t walk = std::min<std::uint32_t>(count, 4096);
     size_t total = 0;
-    for (std::uint32_t n = 1; n <= walk + 1; ++n) {
-        const std::uint32_t record = n <= walk ? n : count;
+    for (std::uint64_t n = 1; n <= walk + std::uint64_t{ 1 }; ++n) {
+        const auto record = static_cast<std::uint32_t>(n <= walk ? n : count);
         if (table.GoTo(record) != 1)
             continue;
         for (int i = -1; i <= table.GetFieldCount(); ++i)
             total += static_cast<size_t>(table.GetFieldText(i).GetLength() +
                                          table.GetExportText(i).GetLength() +
                                          table.GetDisplayText(i).GetLength());
+        for (const TextExportWriter& writer : writers)
+            total += static_cast<size_t>(writer.FormatLine(table).GetLength());
     }
     table.MoveNext();
     table.GoTo(0);

@@ -177,9 +177,11 @@ TEST_F(MainDialogTest, TablesWithoutRecordsOrFields)
 
 TEST_F(MainDialogTest, RecordCountIsPrintedUnsigned)
 {
-    // A header may claim more records than a signed number holds.
+    // More records than a signed number holds, in a sparse file that really
+    // holds them all.
     TableBuilder table;
-    table.Field("A", 'C', 1).RecordCount(3000000000u).Record({ "x" });
+    table.Field("A", 'C', 1).RecordCount(3000000000u).Record({ "x" })
+        .SparseTo(33 + 32 + 2 * std::uint64_t{ 3000000000u });
     const std::string path = Write("enorme.dbf", table);
     RunProgram([&](ProgramDriver& program) {
         program.OpenTableAndWait(path);

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using testing_support::Bytes;
 using testing_support::TableBuilder;
@@ -302,6 +307,11 @@ TEST_F(TableTest, DoubleFieldShowsTheSignedNumber)
         { Bytes({ 0xBF, 0xF4, 0, 0, 0, 0, 0, 0 }), "1.25" },
         { Bytes({ 0x80, 0, 0, 0, 0, 0, 0, 0 }), "0.00" },
         { Bytes({ 0, 0, 0, 0, 0, 0, 0, 0 }), "" },
+        // Spelled alike on every platform, never by the C library.
+        { Bytes({ 0xFF, 0xF8, 0, 0, 0, 0, 0, 0 }), "nan" },
+        { Bytes({ 0x00, 0x07, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF }), "nan" }, // sign set
+        { Bytes({ 0xFF, 0xF0, 0, 0, 0, 0, 0, 0 }), "inf" },
+        { Bytes({ 0x00, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF }), "-inf" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown);
@@ -360,16 +370,6 @@ TEST_F(TableTest, DoubleNeedsAllEightBytesInside)
     EXPECT_EQ(Str(table.GetDisplayText(0)), "");
 }
 
-TEST_F(TableTest, ZeroRecordLength)
-{
-    TableBuilder builder;
-    builder.Field("A", 'C', 3).Field("I", 'I', 4).RecordLength(0).RecordCount(3);
-    OpenTable(builder);
-    EXPECT_EQ(table.GoTo(3), 1);
-    EXPECT_EQ(Str(table.GetFieldText(0)), "");
-    EXPECT_EQ(Str(table.GetDisplayText(1)), "");
-}
-
 // --- short and malformed files ---------------------------------------------------
 
 TEST_F(TableTest, ShortRecordReadsAsBlanksNotAsThePreviousRecord)
@@ -383,22 +383,41 @@ TEST_F(TableTest, ShortRecordReadsAsBlanksNotAsThePreviousRecord)
     ASSERT_EQ(table.GoTo(2), 1);
     EXPECT_EQ(Str(table.GetFieldText(0)), "sec   ");
     EXPECT_EQ(Str(table.GetDisplayText(0)), "sec");
-    ASSERT_EQ(table.GoTo(3), 1); // wholly beyond the end
-    EXPECT_EQ(Str(table.GetFieldText(0)), "      ");
-    EXPECT_EQ(Str(table.GetExportText(0)), "");
+    EXPECT_EQ(table.GetRecordCount(), 2u); // record 3 is not in the file at all
 }
 
-TEST_F(TableTest, RecordsClaimedFarBeyondTheFileReadAsBlanks)
+TEST_F(TableTest, RecordCountIsWhatTheFileHolds)
 {
-    // The last claimed record would begin about 256 TiB into the file.
-    TableBuilder builder;
-    builder.Field("A", 'C', 250).RecordLength(65535).RecordCount(0xFFFFFFFFu).Record({ "first" });
-    OpenTable(builder);
-    EXPECT_EQ(Str(table.GetDisplayText(0)), "first");
-    ASSERT_EQ(table.GoTo(0xFFFFFFFFu), 1);
-    EXPECT_EQ(Str(table.GetFieldText(0)), std::string(250, ' '));
-    ASSERT_EQ(table.GoTo(1), 1);
-    EXPECT_EQ(Str(table.GetDisplayText(0)), "first");
+    const auto count = [&](TableBuilder builder) {
+        OpenTable(builder);
+        const std::uint32_t n = table.GetRecordCount();
+        table.Close();
+        return n;
+    };
+    const auto claiming = [](std::uint32_t claimed) {
+        return TableBuilder().Field("A", 'C', 4).RecordCount(claimed).Record({ "uno" }).Record({ "dos" });
+    };
+    // Claims far beyond the file: only the records in it, the end-of-file
+    // marker no record; a claim below what the file holds is taken at its word.
+    EXPECT_EQ(count(claiming(0xFFFFFFFFu)), 2u);
+    EXPECT_EQ(count(claiming(1)), 1u);
+    EXPECT_EQ(count(claiming(0xFFFFFFFFu).TruncateTo(33 + 32 + 5 + 5)), 2u); // no marker
+    EXPECT_EQ(count(claiming(0xFFFFFFFFu).TruncateTo(33 + 32 + 5 + 2)), 2u); // 2 bytes of the second
+    EXPECT_EQ(count(claiming(0xFFFFFFFFu).TruncateTo(33 + 32 + 5 + 1)), 1u); // a lone final byte
+    EXPECT_EQ(count(claiming(0xFFFFFFFFu).RecordLength(65535)), 1u);
+    EXPECT_EQ(count(TableBuilder().RecordCount(0xFFFFFFFFu)), 0u); // a 34-byte file
+
+    // The last of the largest count a header can state, in a sparse file.
+    OpenTable(TableBuilder().Field("A", 'C', 1).RecordCount(0xFFFFFFFFu).Record({ "x" })
+                  .SparseTo(33 + 32 + 2 * std::uint64_t{ 0xFFFFFFFFu }));
+    EXPECT_EQ(table.GetRecordCount(), 0xFFFFFFFFu);
+    EXPECT_EQ(Str(table.GetFieldText(0)), "x");
+    ASSERT_EQ(table.GoTo(0xFFFFFFFEu), 1);
+    EXPECT_EQ(table.MoveNext(), 1);
+    EXPECT_EQ(table.GetCurrentRecord(), 0xFFFFFFFFu);
+    EXPECT_EQ(Str(table.GetFieldText(0)), std::string(1, '\0'));
+    EXPECT_EQ(table.MoveNext(), 0);
+    EXPECT_EQ(table.GetCurrentRecord(), 0xFFFFFFFFu);
 }
 
 TEST_F(TableTest, FilesThatCannotBeATableAreRefused)
@@ -407,11 +426,14 @@ TEST_F(TableTest, FilesThatCannotBeATableAreRefused)
                                  .Record({ "abc", "def" }).Bytes();
     std::string lowHeader = good;
     TableBuilder::Put16(lowHeader, 8, 31);
+    std::string noRecordLength = good;
+    TableBuilder::Put16(noRecordLength, 10, 0); // not even room for the deletion flag
     const struct { const char* what; std::string bytes; } cases[] = {
         { "empty file", "" },
         { "shorter than the header", good.substr(0, 31) },
         { "header length below 32", lowHeader },
         { "field table past the end", good.substr(0, 32 + 32 + 10) },
+        { "record length 0", noRecordLength },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -433,11 +455,11 @@ TEST_F(TableTest, OtherwiseAnyHeaderIsTakenAsItStates)
     WriteBytes(bytes);
     ASSERT_EQ(table.Open(path.c_str()), 1);
     EXPECT_EQ(table.GetFieldCount(), 1);
-    EXPECT_EQ(table.GetRecordCount(), 0x78787878u);
     EXPECT_EQ(table.GetRecordLength(), 0x7878);
     EXPECT_EQ(Str(table.GetField(0).Name), "xxxxxxxxxxx");
-    // Record 1 lies wholly beyond the end of the file.
-    EXPECT_EQ(table.GetCurrentRecord(), 1u);
+    // The file ends where the records would begin.
+    EXPECT_EQ(table.GetRecordCount(), 0u);
+    EXPECT_EQ(table.GetCurrentRecord(), 0u);
     EXPECT_EQ(Str(table.GetDisplayText(0)), "");
 }
 
@@ -485,15 +507,27 @@ TEST_F(TableTest, CloseResetsEverythingAndIsHarmlessWhenClosed)
     EXPECT_EQ(table.Open(path.c_str()), 1);
 }
 
-TEST_F(TableTest, DirectoryIsNotATableFile)
+TEST_F(TableTest, PathsThatAreNotFilesAreNotTables)
 {
-    try {
-        table.Open(dir.Path().string().c_str());
-        ADD_FAILURE() << "Open raised nothing";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.m_cause, CFileException::accessDenied);
+    std::vector<std::string> paths = { dir.Path().string() };
+#ifdef _WIN32
+    paths.push_back("NUL");
+#else
+    // A pipe with no writer: opening it to read would wait for ever.
+    const std::string fifo = dir.File("tuberia.dbf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    paths.push_back(fifo);
+    paths.push_back("/dev/null");
+#endif
+    for (const std::string& notAFile : paths) {
+        SCOPED_TRACE(notAFile);
+        path = notAFile;
+        const CFileException e = OpenFailure();
+        EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+        EXPECT_EQ(Str(e.GetErrorMessage()),
+                  "El archivo " + notAFile + " no es una tabla dBase v\xE1lida.");
+        ExpectClosed();
     }
-    ExpectClosed();
 }
 
 // --- sharing -------------------------------------------------------------------

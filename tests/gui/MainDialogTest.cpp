@@ -405,11 +405,14 @@ TEST_F(LayoutTest, ListKeepsItsMarginsAsTheWindowChanges)
         Resize(main, width, height);
         ExpectAtMargins(main, list, margins, start);
 
+        // Wine may report the window zoomed a moment before it has its
+        // maximised size.
         program.PostCommand(main, WM_SYSCOMMAND, SC_MAXIMIZE);
-        EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return ::IsZoomed(main) != FALSE; }));
+        EXPECT_TRUE(ProgramDriver::WaitUntil([&] {
+            ::GetClientRect(main, &client);
+            return ::IsZoomed(main) && client.right > width;
+        }));
         ExpectAtMargins(main, list, margins, start);
-        ::GetClientRect(main, &client);
-        EXPECT_GT(client.right, width);
 
         program.PostCommand(main, WM_SYSCOMMAND, SC_RESTORE);
         EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return !::IsZoomed(main); }));

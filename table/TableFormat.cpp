@@ -16,16 +16,6 @@ std::uint64_t BigEndian(const char* p)
     return value;
 }
 
-// Reads an unsigned number of N bytes, least significant byte first.
-template <size_t N>
-std::uint64_t LittleEndian(const char* p)
-{
-    std::uint64_t value = 0;
-    for (size_t i = N; i-- > 0;)
-        value = (value << 8u) | static_cast<unsigned char>(p[i]);
-    return value;
-}
-
 double AsDouble(std::uint64_t bits)
 {
     double value;
@@ -155,12 +145,15 @@ TableFamily FamilyOf(std::uint8_t version)
     return TableFamily::DBase;
 }
 
+//                                     header  size  name  type  length  decimals  flags
+constexpr HeaderLayout kDBase           { 32,     32,   11,   11,   16,     17,       0 };
+constexpr HeaderLayout kFoxPro          { 32,     32,   11,   11,   16,     17,       18 };
+constexpr HeaderLayout kDBase7          { 68,     48,   32,   32,   33,     34,       0 };
+static_assert(kDBase.HeaderSize <= kLargestHeaderSize && kFoxPro.HeaderSize <= kLargestHeaderSize &&
+              kDBase7.HeaderSize <= kLargestHeaderSize);
+
 const HeaderLayout& LayoutOf(TableFamily family)
 {
-    //                                   header  size  name  type  length  decimals  flags
-    static const HeaderLayout kDBase     { 32,     32,   11,   11,   16,     17,       0 };
-    static const HeaderLayout kFoxPro    { 32,     32,   11,   11,   16,     17,       18 };
-    static const HeaderLayout kDBase7    { 68,     48,   32,   32,   33,     34,       0 };
     switch (family) {
     case TableFamily::VisualFoxPro: return kFoxPro;
     case TableFamily::DBase7:       return kDBase7;

@@ -6,6 +6,7 @@
 
 #include "framework/CString.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // The header families, told apart by the version byte at file offset 0.
@@ -14,9 +15,6 @@ enum class TableFamily : std::uint8_t {
     VisualFoxPro, // 0x30, 0x31, 0x32: 32-byte descriptors with flags, binary types
     DBase7,       // version & 7 == 4: 68-byte header, 48-byte descriptors
 };
-
-// No family's fixed header is longer.
-constexpr unsigned kLargestHeaderSize = 68;
 
 // Where the parts of a family's header and field descriptors lie.
 struct HeaderLayout {
@@ -49,8 +47,22 @@ enum class FieldKind : std::uint8_t {
     MemoBlock,    // little-endian 32-bit block number in the memo file
 };
 
+// Reads an unsigned number of N bytes, least significant byte first, as
+// every number in a table header is stored.
+template <size_t N>
+std::uint64_t LittleEndian(const void* stored)
+{
+    const auto* p = static_cast<const unsigned char*>(stored);
+    std::uint64_t value = 0;
+    for (size_t i = N; i-- > 0;)
+        value = (value << 8u) | p[i];
+    return value;
+}
+
 TableFamily FamilyOf(std::uint8_t version);
 const HeaderLayout& LayoutOf(TableFamily family);
+// No family's fixed header is longer.
+constexpr unsigned kLargestHeaderSize = 68;
 
 // The kind of a field of the given type letter and declared length.
 FieldKind KindOf(TableFamily family, char type, std::uint8_t length);

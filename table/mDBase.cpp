@@ -11,13 +11,6 @@ namespace {
 constexpr unsigned kHeaderSize = 32; // the part every family shares
 constexpr unsigned char kFieldTerminator = 0x0D;
 
-std::uint32_t Little16(const unsigned char* p) { return p[0] | (p[1] << 8u); }
-
-std::uint32_t Little32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8u) | (p[2] << 16u) | (static_cast<std::uint32_t>(p[3]) << 24u);
-}
-
 bool IsWhiteSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -76,7 +69,7 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, unsigned siz
         const unsigned at = slot * layout.DescriptorSize;
         if (at < size && bytes[at] == kFieldTerminator)
             break;
-        if (size - std::min(at, size) < layout.DescriptorSize)
+        if (at + layout.DescriptorSize > size)
             return false;
         const unsigned char* d = bytes + at;
         const auto* name = reinterpret_cast<const char*>(d);
@@ -143,9 +136,9 @@ int mDBase::Open(const CString& path)
     const unsigned rest = layout.HeaderSize - kHeaderSize;
     if (file->Read(header + kHeaderSize, rest) < rest)
         ThrowNotATable(path);
-    const std::uint32_t recordCount = Little32(header + 4);
-    const auto headerLength = static_cast<std::uint16_t>(Little16(header + 8));
-    const auto recordLength = static_cast<std::uint16_t>(Little16(header + 10));
+    const auto recordCount = static_cast<std::uint32_t>(LittleEndian<4>(header + 4));
+    const auto headerLength = static_cast<std::uint16_t>(LittleEndian<2>(header + 8));
+    const auto recordLength = static_cast<std::uint16_t>(LittleEndian<2>(header + 10));
     // A record holds at least its deletion flag.
     if (headerLength < layout.HeaderSize || recordLength == 0)
         ThrowNotATable(path);

@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     const std::uint32_t count = table.GetRecordCount();
     const std::uint32_t walk = std::min<std::uint32_t>(count, 4096);
     size_t total = 0;
-    for (std::uint64_t n = 1; n <= walk + std::uint64_t{ 1 }; ++n) {
-        const auto record = static_cast<std::uint32_t>(n <= walk ? n : count);
+    for (std::uint32_t n = 1; n <= walk + 1; ++n) {
+        const std::uint32_t record = n <= walk ? n : count;
         if (table.GoTo(record) != 1)
             continue;
         for (int i = -1; i <= table.GetFieldCount(); ++i)

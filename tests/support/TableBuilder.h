@@ -15,7 +15,7 @@
 namespace testing_support {
 
 struct FieldSpec {
-    std::string name; // up to 11 bytes (31 at level 7); 11 bytes leave no NUL
+    std::string name; // up to 11 bytes (32 at level 7); that many leave no NUL
     char type;
     std::uint8_t length;
     std::uint8_t decimals;

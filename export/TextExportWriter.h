@@ -4,10 +4,14 @@
 #include "framework/CFile.h"
 #include "framework/CString.h"
 
+#include <cstdint>
+#include <string>
+
+class CodePageConverter;
 class mDBase;
 
-// Writes every record of a table to a text file, one line per record ended
-// by "\r\n", in one of the four layouts. Records are read one at a time and
+// Writes every record of a table as text, one line per record ended by
+// "\r\n", in one of the four layouts. Records are read one at a time and
 // each line is written with a single write.
 class TextExportWriter {
 public:
@@ -16,19 +20,36 @@ public:
     {
     }
 
+    // Options of the command-line export; the program's own export has
+    // neither. A header line of the field names comes first; field texts
+    // (never the separator) are converted to UTF-8 from the table's code page.
+    void SetHeaderLine(bool header) { m_header = header; }
+    void SetConverter(const CodePageConverter* converter) { m_converter = converter; }
+
     // Creates (or empties) the file at path and writes the table into it.
     // Any failure raises CFileException; a file this export created is then
     // removed, so that no incomplete export is left looking complete.
     void Export(mDBase& table, const CString& path) const;
 
-    // The writing loop, into a file open for writing: records first to the
-    // last.
+    // The header line, if asked for, and every record, into a file open for
+    // writing.
+    void Write(mDBase& table, CFile& out) const;
+
+    // The writing loop: records first to the last.
     void WriteRecords(mDBase& table, CFile& out, std::uint32_t first = 1) const;
 
     // The line of the record the table holds, line end included.
     CString FormatLine(const mDBase& table) const;
 
 private:
+    void AppendLine(const mDBase& table, std::string& out) const;
+    void AppendHeader(const mDBase& table, std::string& out) const;
+    // Converts what the line holds from start on, when converting.
+    void Convert(std::string& line, size_t start) const;
+
     ExportFormat m_layout;
     CString m_separator;
+    bool m_header = false;
+    const CodePageConverter* m_converter = nullptr;
+    mutable std::string m_scratch; // the text being converted
 };

@@ -151,6 +151,25 @@ void CFile::Open(const CString& path, unsigned flags)
 #endif
 }
 
+void CFile::OpenStandardOutput(const CString& name)
+{
+    CloseQuietly();
+    m_path = name;
+    // A duplicate, so that closing this file never closes the process's own.
+#ifdef _WIN32
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_OUTPUT_HANDLE),
+                           ::GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        ThrowLastError();
+    m_handle = reinterpret_cast<std::intptr_t>(duplicate);
+#else
+    const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        ThrowLastError();
+    m_handle = fd;
+#endif
+}
+
 unsigned CFile::Read(void* buffer, unsigned count)
 {
 #ifdef _WIN32
@@ -293,6 +312,41 @@ bool CFile::GetStatus(const CString& path, CFileStatus& status)
     status.m_isRegular = S_ISREG(info.st_mode);
 #endif
     return true;
+}
+
+#ifdef _WIN32
+namespace {
+
+// The volume and index that tell one file from every other.
+bool FileIdentity(const CString& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // No access asked: a query that works even on a file opened without sharing.
+    HANDLE handle = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    return known;
+}
+
+} // namespace
+#endif
+
+bool CFile::IsSameFile(const CString& first, const CString& second)
+{
+#ifdef _WIN32
+    if (IsDeviceOrPipe(first) || IsDeviceOrPipe(second))
+        return false;
+    BY_HANDLE_FILE_INFORMATION a, b;
+    return FileIdentity(first, a) && FileIdentity(second, b)
+        && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber
+        && a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+#else
+    struct stat a {}, b {};
+    return ::stat(first, &a) == 0 && ::stat(second, &b) == 0 && a.st_dev == b.st_dev
+        && a.st_ino == b.st_ino;
+#endif
 }
 
 void CFile::Remove(const CString& path)

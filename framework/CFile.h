@@ -41,6 +41,9 @@ public:
     // modeRead | shareExclusive, or modeCreate | modeWrite | shareExclusive.
     void Open(const CString& path, unsigned flags);
     bool IsOpen() const { return m_handle != kNoHandle; }
+    // Standard output, for writing; name is what error messages call it.
+    // Closing this file leaves the process's standard output open.
+    void OpenStandardOutput(const CString& name);
 
     // Reads up to count bytes; fewer only at the end of the file.
     unsigned Read(void* buffer, unsigned count);
@@ -59,6 +62,9 @@ public:
     // can connect to the pipe.
     static bool GetStatus(const CString& path, CFileStatus& status);
     static void Remove(const CString& path);
+    // True when both paths name one existing file, whatever links, letter
+    // case or ".." lead to it.
+    static bool IsSameFile(const CString& first, const CString& second);
 
 private:
     static constexpr std::intptr_t kNoHandle = -1;

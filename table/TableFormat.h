@@ -75,3 +75,7 @@ unsigned BinaryWidth(FieldKind kind);
 
 // The text of a binary value whose BinaryWidth bytes begin at stored.
 CString FormatBinary(FieldKind kind, const char* stored);
+
+// The code page a language driver byte (header offset 29) names; 0 for a byte
+// that names none (0 itself: the writer did not say).
+unsigned CodePageOfLanguageDriver(std::uint8_t driver);

@@ -23,29 +23,36 @@ bool IsWhiteSpace(char c)
 }
 
 // The field's text without its leading white space.
-CString TrimLeading(std::string_view text)
+std::string_view TrimLeading(std::string_view text)
 {
     const auto first = std::find_if_not(text.begin(), text.end(), IsWhiteSpace);
-    return CString(text.substr(static_cast<size_t>(first - text.begin())));
+    return text.substr(static_cast<size_t>(first - text.begin()));
 }
 
 // The field's text without its trailing white space. Only the part before the
 // first NUL counts: when it ends in white space the text is cut where that run
 // begins, dropping whatever follows; otherwise the text is kept whole.
-CString TrimTrailing(std::string_view text)
+std::string_view TrimTrailing(std::string_view text)
 {
     const std::string_view beforeNul = text.substr(0, text.find('\0'));
     size_t end = beforeNul.size();
     while (end > 0 && IsWhiteSpace(beforeNul[end - 1]))
         --end;
-    return CString(end < beforeNul.size() ? text.substr(0, end) : text);
+    return end < beforeNul.size() ? text.substr(0, end) : text;
 }
 
 // Leading and interior runs of blanks are kept as stored; trailing blanks go.
-CString DropTrailingBlanks(std::string_view text)
+std::string_view DropTrailingBlanks(std::string_view text)
 {
     const size_t last = text.find_last_not_of(' ');
-    return CString(last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1));
+    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+CString Rendered(void (mDBase::*append)(int, std::string&) const, const mDBase& table, int i)
+{
+    std::string text;
+    (table.*append)(i, text);
+    return CString(std::string_view(text));
 }
 
 // The fields that the list and the export show, and the hidden null flags.
@@ -168,6 +175,7 @@ int mDBase::Open(const CString& path)
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
     Record = std::make_unique<char[]>(recordLength);
+    LanguageDriver = header[29];
     std::fill_n(Record.get(), recordLength, ' ');
     RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
     HeaderLength = headerLength;
@@ -189,6 +197,7 @@ void mDBase::Close()
     HeaderLength = 0;
     FieldCount = 0;
     RecordLength = 0;
+    LanguageDriver = 0;
     CurrentRecord = 0;
     File.reset();
     Fields.reset();
@@ -255,42 +264,63 @@ bool mDBase::FlagSet(std::int16_t bit) const
 
 CString mDBase::GetFieldText(int i) const
 {
-    const FieldDescriptor* field = FieldAt(i);
-    if (!field || field->IsBinary())
-        return CString();
-    // A variable-length value padded to the field's width, so that the
-    // fixed-length lines keep their layout; null values stay as stored.
-    CString text(ValueBytes(*field));
-    const int width = static_cast<int>(FieldBytes(*field).size());
-    if (text.GetLength() < width)
-        text += CString(' ', width - text.GetLength());
-    return text;
+    return Rendered(&mDBase::AppendFieldText, *this, i);
 }
 
 CString mDBase::GetExportText(int i) const
 {
-    const FieldDescriptor* field = FieldAt(i);
-    if (!field || field->IsBinary() || IsNull(*field))
-        return CString();
-    const std::string_view bytes = ValueBytes(*field);
-    switch (field->Kind) {
-    case FieldKind::Number:       return TrimLeading(bytes);
-    case FieldKind::Character:
-    case FieldKind::VarCharacter: return TrimTrailing(bytes);
-    default:                      return CString(bytes);
-    }
+    return Rendered(&mDBase::AppendExportText, *this, i);
 }
 
 CString mDBase::GetDisplayText(int i) const
 {
+    return Rendered(&mDBase::AppendDisplayText, *this, i);
+}
+
+int mDBase::GetFieldWidth(int i) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    return field && !field->IsBinary() ? static_cast<int>(FieldBytes(*field).size()) : 0;
+}
+
+void mDBase::AppendFieldText(int i, std::string& out) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    if (!field || field->IsBinary())
+        return;
+    // A variable-length value padded to the field's width, so that the
+    // fixed-length lines keep their layout; null values stay as stored.
+    const std::string_view value = ValueBytes(*field);
+    out.append(value);
+    out.append(FieldBytes(*field).size() - value.size(), ' ');
+}
+
+void mDBase::AppendExportText(int i, std::string& out) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    if (!field || field->IsBinary() || IsNull(*field))
+        return;
+    const std::string_view bytes = ValueBytes(*field);
+    switch (field->Kind) {
+    case FieldKind::Number:       out.append(TrimLeading(bytes)); break;
+    case FieldKind::Character:
+    case FieldKind::VarCharacter: out.append(TrimTrailing(bytes)); break;
+    default:                      out.append(bytes); break;
+    }
+}
+
+void mDBase::AppendDisplayText(int i, std::string& out) const
+{
     const FieldDescriptor* field = FieldAt(i);
     if (!field || IsNull(*field))
-        return CString();
-    if (!field->IsBinary())
-        return DropTrailingBlanks(ValueBytes(*field));
+        return;
+    if (!field->IsBinary()) {
+        out.append(DropTrailingBlanks(ValueBytes(*field)));
+        return;
+    }
     // Binary values take their full width whatever the field's declared
     // length, and show only when all of it lies inside the record.
     if (field->Offset + BinaryWidth(field->Kind) > RecordLength)
-        return CString();
-    return FormatBinary(field->Kind, Record.get() + field->Offset);
+        return;
+    out.append(FormatBinary(field->Kind, Record.get() + field->Offset).View());
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 // One entry of the field table: a field that the list and the export show.
 struct FieldDescriptor {
@@ -60,12 +62,21 @@ public:
     CString GetFieldText(int i) const;   // raw bytes, as stored
     CString GetExportText(int i) const;  // trimmed for the separated exports
     CString GetDisplayText(int i) const; // for a list cell
+    // The same renderings appended to out, for the export's line buffer.
+    void AppendFieldText(int i, std::string& out) const;
+    void AppendExportText(int i, std::string& out) const;
+    void AppendDisplayText(int i, std::string& out) const;
+    // The width of field i's raw text in every record: 0 for a binary field.
+    int GetFieldWidth(int i) const;
 
     std::uint32_t GetRecordCount() const { return RecordCount; }
     std::uint32_t GetCurrentRecord() const { return CurrentRecord; }
     std::uint16_t GetHeaderLength() const { return HeaderLength; }
     std::uint16_t GetFieldCount() const { return FieldCount; }
     std::uint16_t GetRecordLength() const { return RecordLength; }
+    // The language driver byte of the header (offset 29): the code page the
+    // table's texts are in, when the program that wrote it said so.
+    std::uint8_t GetLanguageDriver() const { return LanguageDriver; }
     // Entry i of the field table; i must be below GetFieldCount().
     const FieldDescriptor& GetField(int i) const { return Fields[static_cast<size_t>(i)]; }
 
@@ -83,6 +94,7 @@ private:
     std::uint16_t HeaderLength = 0;
     std::uint16_t FieldCount = 0;
     std::uint16_t RecordLength = 0;
+    std::uint8_t LanguageDriver = 0;
     std::unique_ptr<CFile> File;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none

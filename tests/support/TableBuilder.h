@@ -34,6 +34,7 @@ public:
     // The version byte: 0x03 by default, 0x30 Visual FoxPro, 0x04 level 7
     // (68-byte header, 48-byte descriptors).
     TableBuilder& Version(std::uint8_t version) { m_version = version; return *this; }
+    TableBuilder& LanguageDriver(std::uint8_t driver) { m_languageDriver = driver; return *this; }
     // Bytes kept in the header after the terminator, such as Visual
     // FoxPro's 263-byte backlink.
     TableBuilder& AfterTerminator(std::string bytes) { m_afterTerminator = std::move(bytes); return *this; }
@@ -93,6 +94,7 @@ public:
         Put32(h, 4, m_recordCountSet ? m_recordCount : static_cast<std::uint32_t>(m_records.size()));
         Put16(h, 8, headerLength);
         Put16(h, 10, m_recordLengthSet ? m_recordLength : NaturalRecordLength());
+        h[29] = static_cast<char>(m_languageDriver);
         for (const auto& field : m_fields) {
             std::string d(descriptorSize, '\0');
             std::memcpy(&d[0], field.name.data(), std::min(field.name.size(), nameSize));
@@ -157,6 +159,7 @@ private:
     std::vector<std::string> m_records;
     std::string m_afterTerminator;
     std::uint8_t m_version = 0x03;
+    std::uint8_t m_languageDriver = 0;
     std::uint32_t m_recordCount = 0;
     std::uint16_t m_headerLength = 0;
     std::uint16_t m_recordLength = 0;

@@ -1,0 +1,85 @@
+#include "cli/Console.h"
+
+#include "framework/CodePage.h"
+
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The text's parts before, between and after each occurrence of the name,
+// each handed to program(), and each occurrence to name().
+template <class Program, class Name>
+void Split(std::string_view text, std::string_view fileName, Program program, Name name)
+{
+    while (!fileName.empty()) {
+        const size_t at = text.find(fileName);
+        if (at == std::string_view::npos)
+            break;
+        program(text.substr(0, at));
+        name(fileName);
+        text.remove_prefix(at + fileName.size());
+    }
+    program(text);
+}
+
+#ifdef _WIN32
+void AppendWide(unsigned codePage, std::string_view text, std::wstring& out)
+{
+    if (text.empty())
+        return;
+    const int length = static_cast<int>(text.size());
+    const int wide = ::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(wide));
+    ::MultiByteToWideChar(codePage, 0, text.data(), length, out.data() + at, wide);
+}
+#endif
+
+} // namespace
+
+void WriteText(Stream stream, std::string_view text, std::string_view fileName)
+{
+#ifdef _WIN32
+    HANDLE handle = ::GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    DWORD done = 0;
+    if (::GetConsoleMode(handle, &mode)) {
+        std::wstring wide;
+        Split(text, fileName, [&](std::string_view part) { AppendWide(kCodePageWindows1252, part, wide); },
+              [&](std::string_view name) { AppendWide(CP_ACP, name, wide); });
+        ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+        return;
+    }
+    ::WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+#else
+    const CodePageConverter converter(kCodePageWindows1252);
+    std::string bytes;
+    Split(text, fileName, [&](std::string_view part) { converter.AppendUtf8(part, bytes); },
+          [&](std::string_view name) { bytes += name; });
+    const int fd = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return; // nowhere left to say anything
+        done += static_cast<size_t>(put);
+    }
+#endif
+}
+
+unsigned CommandLineCodePage()
+{
+#ifdef _WIN32
+    return ::GetACP();
+#else
+    return kCodePageUtf8;
+#endif
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string_view>
+
+// The two streams of a console program.
+enum class Stream { Output, Error };
+
+// Writes a text of the program (Windows-1252 bytes, as all its texts are) to
+// a stream, so that a terminal shows its accents: as UTF-8 on POSIX, in the
+// console's own characters on Windows; redirected on Windows, the bytes go
+// out as they are. A file name inside the text keeps the bytes the system
+// spells it with.
+void WriteText(Stream stream, std::string_view text, std::string_view fileName = {});
+
+// The code page of the command line's arguments.
+unsigned CommandLineCodePage();

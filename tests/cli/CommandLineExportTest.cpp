@@ -1,0 +1,253 @@
+// orvalis-export run as a user runs it: a separate process, its files, its
+// two output streams and its exit status.
+
+#include "export/TextExportWriter.h"
+#include "framework/CodePage.h"
+#include "table/mDBase.h"
+#include "tests/support/Files.h"
+#include "tests/support/FullDisk.h"
+#include "tests/support/TableBuilder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+using namespace std::string_literals;
+using testing_support::Bytes;
+using testing_support::Exists;
+using testing_support::ReadAll;
+using testing_support::TableBuilder;
+using testing_support::TempDir;
+
+namespace {
+
+struct Result {
+    int Status;
+    std::string Out;
+    std::string Err;
+};
+
+std::string Program()
+{
+    std::string path = ORVALIS_EXPORT_PROGRAM;
+#ifdef _WIN32
+    // Under Wine the Unix root is drive Z:.
+    if (path[0] == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+#endif
+    return path;
+}
+
+// A message as the program writes it into a file or a pipe: its texts are
+// Windows-1252, given out as UTF-8 on POSIX.
+std::string Said(const std::string& text)
+{
+#ifdef _WIN32
+    return text;
+#else
+    std::string utf8;
+    CodePageConverter(kCodePageWindows1252).AppendUtf8(text, utf8);
+    return utf8;
+#endif
+}
+
+class CommandLineExportTest : public ::testing::Test {
+protected:
+    // Runs orvalis-export with the arguments, each quoted for the shell.
+    Result Run(const std::vector<std::string>& arguments)
+    {
+        const std::string out = dir.File("stdout"), err = dir.File("stderr");
+        std::string command = "\"" + Program() + "\"";
+        for (const std::string& argument : arguments)
+            command += " \"" + argument + "\"";
+        command += " > \"" + out + "\" 2> \"" + err + "\"";
+#ifdef _WIN32
+        // cmd.exe drops the first and the last quote of the whole line.
+        const int status = std::system(("\"" + command + "\"").c_str());
+#else
+        const int raw = std::system(command.c_str());
+        const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        return { status, ReadAll(out), ReadAll(err) };
+    }
+
+    // What the program's own export writes for the table in the layout.
+    std::string ProgramExport(const std::string& table, ExportFormat layout, const char* separator)
+    {
+        mDBase opened;
+        EXPECT_EQ(opened.Open(table.c_str()), 1);
+        const std::string path = dir.File("program.txt");
+        TextExportWriter(layout, separator).Export(opened, path.c_str());
+        return ReadAll(path);
+    }
+
+    // Texts with accents in Windows-1252, a number, a long and a double.
+    static TableBuilder Sample()
+    {
+        return TableBuilder()
+            .Field("NOMBRE", 'C', 12).Field("IMPORTE", 'N', 8).Field("ID", 'I', 4)
+            .Field("PRECIO", 'O', 8)
+            .Record({ "Pe\xF1" "a \"B\"", "   15.50", Bytes({ 0x80, 0, 0, 5 }),
+                      Bytes({ 0xC0, 0x59, 0, 0, 0, 0, 0, 0 }) })
+            .Record({ "", "", Bytes({ 0x7F, 0xFF, 0xFF, 0xFF }), Bytes({ 0, 0, 0, 0, 0, 0, 0, 0 }) }, '*');
+    }
+
+    std::string Table(const std::string& name, const TableBuilder& builder = Sample())
+    {
+        const std::string path = dir.File(name);
+        builder.WriteTo(path);
+        return path;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(CommandLineExportTest, EveryLayoutGivesTheProgramsBytes)
+{
+    const std::string table = Table("tabla.dbf");
+    const std::string output = dir.File("tabla.txt");
+    const struct { const char* option; ExportFormat layout; const char* separator; } layouts[] = {
+        { "--fixed", ExportFormat::FixedLength, "" },
+        { "--tab", ExportFormat::TabSeparated, "\t" },
+        { "--csv", ExportFormat::CommaSeparated, "," },
+        { "--sep=;", ExportFormat::OtherCharacter, ";" },
+        { "--sep=", ExportFormat::OtherCharacter, "" },
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.option);
+        const Result result = Run({ layout.option, table });
+        EXPECT_EQ(result.Status, 0);
+        EXPECT_EQ(result.Out + result.Err, "");
+        EXPECT_EQ(ReadAll(output), ProgramExport(table, layout.layout, layout.separator));
+    }
+
+    // The default layout is the fixed one; standard output and another
+    // folder get the same bytes.
+    EXPECT_EQ(Run({ table, "-o", "-" }).Out, ProgramExport(table, ExportFormat::FixedLength, ""));
+    const Result csv = Run({ "--csv", "-o", "-", table });
+    EXPECT_EQ(csv.Out, "\"Pe\xF1" "a \"\"B\"\"\",15.50,5,100.00\r\n\"\",,-1,\r\n");
+    std::filesystem::create_directory(dir.Path() / "otra");
+    EXPECT_EQ(Run({ "--csv", "-d", dir.File("otra"), table }).Status, 0);
+    EXPECT_EQ(ReadAll(dir.File("otra/tabla.txt")), csv.Out);
+}
+
+TEST_F(CommandLineExportTest, HeaderLineInTheLayout)
+{
+    const std::string table = Table("tabla.dbf");
+    // Fixed length: each name padded or cut to its field's width; binary
+    // fields have none there.
+    EXPECT_EQ(Run({ "--header", "-o", "-", table }).Out.substr(0, 22), "NOMBRE      IMPORTE \r\n");
+    EXPECT_EQ(Run({ "--header", "--csv", "-o", "-", table }).Out.substr(0, 34),
+              "\"NOMBRE\",\"IMPORTE\",\"ID\",\"PRECIO\"\r\n");
+}
+
+TEST_F(CommandLineExportTest, Utf8FromTheGivenCpgOrDriverCodePage)
+{
+    const auto one = [](const std::string& text) {
+        return TableBuilder().Field("T", 'C', 4).Record({ text });
+    };
+    // Given: 0xA4 is ñ in code page 850.
+    const std::string dos = Table("dos.dbf", one("\xA4"));
+    EXPECT_EQ(Run({ "--utf8=850", "--tab", "-o", "-", dos }).Out, "\xC3\xB1\r\n");
+    // The language driver says 1252; a .cpg beside the table goes before it.
+    const std::string ansi = Table("ansi.dbf", one("\xF1").LanguageDriver(0x03));
+    Result result = Run({ "--utf8", "--tab", "-o", "-", ansi });
+    EXPECT_EQ(result.Out, "\xC3\xB1\r\n");
+    EXPECT_EQ(result.Err, "");
+    const std::string utf8 = Table("utf8.dbf", one("\xC3\xB1").LanguageDriver(0x03));
+    TableBuilder::WriteFile(dir.File("utf8.cpg"), "UTF-8\r\n");
+    EXPECT_EQ(Run({ "--utf8", "--tab", "-o", "-", utf8 }).Out, "\xC3\xB1\r\n");
+    // Nothing says: 1252, with a warning that names the table.
+    const std::string unknown = Table("nada.dbf", one("\xE9"));
+    result = Run({ "--utf8", "--csv", "--header", "-o", "-", unknown });
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out, "\"T\"\r\n\"\xC3\xA9\"\r\n");
+    EXPECT_NE(result.Err.find(unknown), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("1252"), std::string::npos) << result.Err;
+}
+
+TEST_F(CommandLineExportTest, OneFailingTableDoesNotStopTheOthers)
+{
+    const std::string first = Table("uno.dbf"), second = Table("dos.dbf");
+    const std::string missing = dir.File("falta.dbf");
+    const Result result = Run({ "--tab", first, missing, second });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("No se encuentra el archivo " + missing + "."), std::string::npos) << result.Err;
+    EXPECT_EQ(ReadAll(dir.File("uno.txt")), ProgramExport(first, ExportFormat::TabSeparated, "\t"));
+    EXPECT_EQ(ReadAll(dir.File("dos.txt")), ReadAll(dir.File("uno.txt")));
+    EXPECT_FALSE(Exists(dir.File("falta.txt")));
+}
+
+TEST_F(CommandLineExportTest, UsageErrorsDoNothing)
+{
+    const std::string table = Table("tabla.dbf");
+    const std::vector<std::vector<std::string>> commands = {
+        {}, { "--csv" }, { "--xml", table }, { "--sep=ab", table }, { "--utf8=9999", table },
+        { "-o", "a.txt", table, table }, { "-o", "a.txt", "-d", ".", table }, { table, "-d" },
+    };
+    for (const auto& command : commands) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.Status, 2) << result.Err;
+        EXPECT_NE(result.Err.find("Uso: orvalis-export"), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Out, "");
+    }
+    EXPECT_FALSE(Exists(dir.File("tabla.txt")));
+    EXPECT_EQ(Run({ "--version" }).Out, "orvalis-export 1.0.0.1\n");
+}
+
+TEST_F(CommandLineExportTest, FailuresNameTheFileAndLeaveNoPartialOutput)
+{
+    const std::string table = Table("tabla.dbf");
+    const std::string before = ReadAll(table);
+    const auto fails = [&](const std::vector<std::string>& command, const std::string& message) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find(message), std::string::npos) << result.Err;
+    };
+
+    // Not a table, and a table another program holds: the output of the same
+    // name is kept as it was.
+    const std::string notTable = dir.File("texto.dbf");
+    TableBuilder::WriteFile(notTable, "hola");
+    TableBuilder::WriteFile(dir.File("texto.txt"), "anterior");
+    fails({ notTable }, "El archivo " + notTable + Said(" no es una tabla dBase v\xE1lida."));
+    EXPECT_EQ(ReadAll(dir.File("texto.txt")), "anterior");
+    TableBuilder::WriteFile(dir.File("tabla.txt"), "anterior");
+    {
+        CFile holder;
+        holder.Open(table.c_str(), CFile::modeRead | CFile::shareExclusive);
+        fails({ table }, "El archivo " + table + Said(" est\xE1 en uso por otro programa."));
+    }
+    EXPECT_EQ(ReadAll(dir.File("tabla.txt")), "anterior");
+
+    // An output that cannot be created, and the table itself as the output.
+    const std::string nowhere = dir.File("no/hay.txt");
+    fails({ "-o", nowhere, table }, nowhere);
+    fails({ "-o", table, table }, "La salida " + table + " es la propia tabla");
+    EXPECT_EQ(ReadAll(table), before);
+
+    // A disk that fills up part-way.
+    const std::string full = testing_support::FullDiskFolder();
+    if (full.empty())
+        return;
+    TableBuilder big;
+    big.Field("TEXTO", 'C', 200);
+    for (int i = 0; i < 1000; ++i)
+        big.Record({ std::string(200, 'x') });
+    const std::string bigTable = Table("grande.dbf", big);
+    fails({ "-d", full, bigTable }, "No queda espacio en el disco para el archivo");
+    EXPECT_FALSE(Exists(full + "/grande.txt"));
+}
+
+} // namespace

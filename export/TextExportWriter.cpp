@@ -1,115 +1,166 @@
 #include "export/TextExportWriter.h"
 
+#include "export/LineBuffer.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace {
 
 const char kLineEnd[] = "\r\n";
 
-// A quoted value, its own quotes doubled, so that the file reads back as the
-// stored text. The value is already at the end of the line, from start on.
-void QuoteTail(std::string& line, size_t start)
-{
-    const auto quotes = static_cast<size_t>(
-        std::count(line.begin() + static_cast<std::ptrdiff_t>(start), line.end(), '"'));
-    line.resize(line.size() + quotes + 2);
-    // Moved back to front, each quote doubled on the way.
-    size_t to = line.size();
-    line[--to] = '"';
-    for (size_t from = line.size() - quotes - 2; from-- > start;) {
-        line[--to] = line[from];
-        if (line[from] == '"')
-            line[--to] = '"';
-    }
-    line[--to] = '"';
-}
+// Lines gather in a block until it holds this much, then go out in one
+// write: a few system calls per thousand records instead of one per record.
+constexpr size_t kBlockSize = 256 * 1024;
 
-void Flush(std::string& block, CFile& out)
+void WriteBlock(LineBuffer& block, CFile& out)
 {
-    out.Write(block.data(), static_cast<unsigned>(block.size()));
-    block.clear();
+    out.Write(block.Data(), static_cast<unsigned>(block.Size()));
+    block.Clear();
 }
 
 } // namespace
 
-void TextExportWriter::Convert(std::string& line, size_t start) const
+// A value of a field: converted when converting; when quoted, between double
+// quotes with its own quotes doubled, so that the file reads back as the
+// stored text. A readable text is a view into the table's record, which may
+// be read past its end.
+ORVALIS_ALWAYS_INLINE void TextExportWriter::AppendValue(LineBuffer& line, std::string_view text, bool quoted,
+                                                         bool readable) const
 {
-    if (!m_converter || start == line.size())
+    static_assert(mDBase::kViewSlack >= LineBuffer::kReadable);
+    if (m_converter) {
+        m_converted.clear();
+        m_converter->AppendUtf8(text, m_converted);
+        text = m_converted;
+        readable = false;
+    }
+    if (!quoted) {
+        if (readable)
+            line.AppendReadable(text);
+        else
+            line.Append(text);
         return;
-    m_scratch.assign(line, start, std::string::npos);
-    line.resize(start);
-    m_converter->AppendUtf8(m_scratch, line);
+    }
+    line.Append('"');
+    const size_t start = line.Size();
+    bool holdsQuotes;
+    if (readable) {
+        holdsQuotes = line.AppendReadableFinding(text, '"');
+    } else {
+        line.Append(text);
+        holdsQuotes = !text.empty() && std::memchr(text.data(), '"', text.size()) != nullptr;
+    }
+    if (holdsQuotes) {
+        line.Truncate(start);
+        for (const char c : text) {
+            if (c == '"')
+                line.Append('"');
+            line.Append(c);
+        }
+    }
+    line.Append('"');
 }
 
-void TextExportWriter::AppendLine(const mDBase& table, std::string& line) const
+ORVALIS_ALWAYS_INLINE void TextExportWriter::AppendSeparator(LineBuffer& line) const
+{
+    // One character, or none, as the format dialog allows.
+    if (m_separator.GetLength() == 1)
+        line.Append(m_separator.GetString()[0]);
+    else
+        line.Append(m_separator.View());
+}
+
+void TextExportWriter::AppendLine(const mDBase& table, LineBuffer& line) const
 {
     const int fields = table.GetFieldCount();
+    if (m_layout == ExportFormat::FixedLength && !m_converter) {
+        // Most tables: the line is the record without its deletion flag.
+        if (const auto record = table.RecordTextView()) {
+            line.Append(*record);
+            if (fields > 0)
+                line.Append(kLineEnd);
+            return;
+        }
+    }
     for (int i = 0; i < fields; ++i) {
         const FieldDescriptor& field = table.GetField(i);
-        const size_t start = line.size();
-        if (m_layout == ExportFormat::FixedLength) {
-            table.AppendFieldText(i, line);
-        } else if (field.IsBinary()) {
-            // Binary values as the list shows them: their raw renderings are
-            // empty, so that no binary byte reaches a text file.
-            table.AppendDisplayText(i, line);
+        const bool quoted = m_layout == ExportFormat::CommaSeparated && field.IsCharacter();
+        if (field.IsBinary()) {
+            // Binary values as the list shows them, in the separated layouts:
+            // their raw renderings are empty, so that no binary byte reaches
+            // a text file.
+            if (m_layout != ExportFormat::FixedLength) {
+                m_scratch.clear();
+                table.AppendDisplayText(i, m_scratch);
+                AppendValue(line, m_scratch, quoted, false);
+            }
+        } else if (m_layout == ExportFormat::FixedLength) {
+            const mDBase::StoredText raw = table.FieldTextView(i);
+            AppendValue(line, raw.Bytes, false, true);
+            if (raw.Padding > 0)
+                line.Append(raw.Padding, ' ');
         } else {
-            table.AppendExportText(i, line);
+            AppendValue(line, table.ExportTextView(i), quoted, true);
         }
-        Convert(line, start);
-        if (m_layout == ExportFormat::CommaSeparated && field.IsCharacter())
-            QuoteTail(line, start);
-        line += i < fields - 1 ? m_separator.View() : kLineEnd;
+        if (i < fields - 1)
+            AppendSeparator(line);
     }
+    if (fields > 0)
+        line.Append(kLineEnd);
 }
 
-void TextExportWriter::AppendHeader(const mDBase& table, std::string& line) const
+void TextExportWriter::AppendHeader(const mDBase& table, LineBuffer& line) const
 {
     const int fields = table.GetFieldCount();
     for (int i = 0; i < fields; ++i) {
-        const size_t start = line.size();
-        line += table.GetField(i).Name.View();
+        std::string_view name = table.GetField(i).Name.View();
         if (m_layout == ExportFormat::FixedLength) {
             // Cut or padded to the width of the field's values, so that the
             // names stand over their columns.
-            line.resize(start + static_cast<size_t>(table.GetFieldWidth(i)), ' ');
+            const auto width = static_cast<size_t>(table.GetFieldWidth(i));
+            name = name.substr(0, width);
+            AppendValue(line, name, false, false);
+            line.Append(width - name.size(), ' ');
+        } else {
+            AppendValue(line, name, m_layout == ExportFormat::CommaSeparated, false);
         }
-        Convert(line, start);
-        if (m_layout == ExportFormat::CommaSeparated)
-            QuoteTail(line, start);
-        line += i < fields - 1 ? m_separator.View() : kLineEnd;
+        if (i < fields - 1)
+            AppendSeparator(line);
     }
+    if (fields > 0)
+        line.Append(kLineEnd);
 }
 
 CString TextExportWriter::FormatLine(const mDBase& table) const
 {
-    std::string line;
+    LineBuffer line(256);
     AppendLine(table, line);
-    return CString(std::string_view(line));
+    return CString(line.View());
 }
 
 void TextExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first) const
 {
-    std::string line;
+    LineBuffer block(kBlockSize + kBlockSize / 4);
     table.GoTo(first);
     // 64 bits: a 32-bit counter would never pass the last of 4,294,967,295
     // records.
     for (std::uint64_t record = first; record <= table.GetRecordCount(); ++record) {
-        AppendLine(table, line);
-        Flush(line, out);
+        AppendLine(table, block);
+        if (block.Size() >= kBlockSize)
+            WriteBlock(block, out);
         table.MoveNext();
     }
+    WriteBlock(block, out);
 }
 
 void TextExportWriter::Write(mDBase& table, CFile& out) const
 {
     if (m_header) {
-        std::string line;
+        LineBuffer line(256);
         AppendHeader(table, line);
-        out.Write(line.data(), static_cast<unsigned>(line.size()));
+        WriteBlock(line, out);
     }
     WriteRecords(table, out);
 }

@@ -6,13 +6,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class CodePageConverter;
+class LineBuffer;
 class mDBase;
 
 // Writes every record of a table as text, one line per record ended by
-// "\r\n", in one of the four layouts. Records are read one at a time and
-// each line is written with a single write.
+// "\r\n", in one of the four layouts. Lines are gathered in a buffer of
+// bounded size and written in large blocks.
 class TextExportWriter {
 public:
     TextExportWriter(ExportFormat layout, const CString& separator)
@@ -42,14 +44,15 @@ public:
     CString FormatLine(const mDBase& table) const;
 
 private:
-    void AppendLine(const mDBase& table, std::string& out) const;
-    void AppendHeader(const mDBase& table, std::string& out) const;
-    // Converts what the line holds from start on, when converting.
-    void Convert(std::string& line, size_t start) const;
+    void AppendLine(const mDBase& table, LineBuffer& line) const;
+    void AppendHeader(const mDBase& table, LineBuffer& line) const;
+    void AppendValue(LineBuffer& line, std::string_view text, bool quoted, bool readable) const;
+    void AppendSeparator(LineBuffer& line) const;
 
     ExportFormat m_layout;
     CString m_separator;
     bool m_header = false;
     const CodePageConverter* m_converter = nullptr;
-    mutable std::string m_scratch; // the text being converted
+    mutable std::string m_scratch;   // a binary value being formatted
+    mutable std::string m_converted; // a value converted to UTF-8
 };

@@ -198,6 +198,38 @@ unsigned CFile::Read(void* buffer, unsigned count)
 #endif
 }
 
+unsigned CFile::ReadAt(std::uint64_t offset, void* buffer, unsigned count)
+{
+    auto* bytes = static_cast<char*>(buffer);
+    unsigned total = 0;
+    while (total < count) {
+        const std::uint64_t at = offset + total;
+#ifdef _WIN32
+        OVERLAPPED position {};
+        position.Offset = static_cast<DWORD>(at);
+        position.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD got = 0;
+        if (!::ReadFile(AsHandle(m_handle), bytes + total, count - total, &got, &position)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            ThrowLastError();
+        }
+#else
+        const ssize_t got = ::pread(static_cast<int>(m_handle), bytes + total, count - total,
+                                    static_cast<off_t>(at));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowLastError();
+        }
+#endif
+        if (got == 0)
+            break;
+        total += static_cast<unsigned>(got);
+    }
+    return total;
+}
+
 void CFile::Write(const void* buffer, unsigned count)
 {
     if (count == 0)

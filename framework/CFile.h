@@ -47,6 +47,9 @@ public:
 
     // Reads up to count bytes; fewer only at the end of the file.
     unsigned Read(void* buffer, unsigned count);
+    // Reads up to count bytes from the given offset, whatever the file's
+    // position; fewer only at the end of the file.
+    unsigned ReadAt(std::uint64_t offset, void* buffer, unsigned count);
     // Writes all count bytes; a short write raises diskFull.
     void Write(const void* buffer, unsigned count);
     std::uint64_t Seek(std::int64_t offset, SeekPosition from);

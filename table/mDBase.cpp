@@ -1,5 +1,7 @@
 #include "table/mDBase.h"
 
+#include "table/ByteSearch.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -10,6 +12,8 @@ namespace {
 
 constexpr unsigned kHeaderSize = 32; // the part every family shares
 constexpr unsigned char kFieldTerminator = 0x0D;
+// The read-ahead window's size: large reads, small memory.
+constexpr unsigned kWindowBytes = 128 * 1024;
 
 bool IsWhiteSpace(char c)
 {
@@ -22,11 +26,58 @@ bool IsWhiteSpace(char c)
                          "El archivo %s no es una tabla dBase v\xE1lida.");
 }
 
+// Blanks, the padding of nearly every field, are skipped eight at a time:
+// in a word of eight bytes read least significant first, the blanks that
+// end or begin it are the zero bytes at the top or the bottom of the word
+// XOR eight blanks.
+constexpr std::uint64_t kEightBlanks = 0x2020202020202020u;
+
+std::uint64_t NotBlanks(const char* at)
+{
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    return word ^ kEightBlanks;
+}
+
+// Both skips look at every word of the text, so that their loops run the
+// same number of times for every value of a field, and the processor
+// predicts them; a word of blanks changes nothing.
+size_t SkipBlanksForward(std::string_view text)
+{
+    size_t first = text.size() & ~size_t{ 7 }; // when every word is blanks
+    for (size_t at = first; at >= 8; at -= 8) {
+        const std::uint64_t rest = NotBlanks(text.data() + at - 8);
+        const size_t found = at - 8 + static_cast<size_t>(__builtin_ctzll(rest | (1ull << 63)) / 8);
+        first = rest ? found : first;
+    }
+    return first;
+}
+
+size_t SkipBlanksBack(std::string_view text)
+{
+    size_t end = text.size() & 7; // when every word is blanks
+    for (size_t at = end; at + 8 <= text.size(); at += 8) {
+        const std::uint64_t rest = NotBlanks(text.data() + at);
+        const size_t found = at + 8 - static_cast<size_t>(__builtin_clzll(rest | 1u) / 8);
+        end = rest ? found : end;
+    }
+    return end;
+}
+
 // The field's text without its leading white space.
 std::string_view TrimLeading(std::string_view text)
 {
-    const auto first = std::find_if_not(text.begin(), text.end(), IsWhiteSpace);
+    const auto first = std::find_if_not(text.begin() + SkipBlanksForward(text), text.end(), IsWhiteSpace);
     return text.substr(static_cast<size_t>(first - text.begin()));
+}
+
+// Where the text's trailing white space begins.
+size_t TrailingWhiteSpace(std::string_view text)
+{
+    size_t end = SkipBlanksBack(text);
+    while (end > 0 && IsWhiteSpace(text[end - 1]))
+        --end;
+    return end;
 }
 
 // The field's text without its trailing white space. Only the part before the
@@ -34,25 +85,16 @@ std::string_view TrimLeading(std::string_view text)
 // begins, dropping whatever follows; otherwise the text is kept whole.
 std::string_view TrimTrailing(std::string_view text)
 {
-    const std::string_view beforeNul = text.substr(0, text.find('\0'));
-    size_t end = beforeNul.size();
-    while (end > 0 && IsWhiteSpace(beforeNul[end - 1]))
-        --end;
+    const std::string_view beforeNul = text.substr(0, FindByte(text, '\0'));
+    const size_t end = TrailingWhiteSpace(beforeNul);
     return end < beforeNul.size() ? text.substr(0, end) : text;
 }
 
 // Leading and interior runs of blanks are kept as stored; trailing blanks go.
 std::string_view DropTrailingBlanks(std::string_view text)
 {
-    const size_t last = text.find_last_not_of(' ');
+    const size_t last = text.substr(0, SkipBlanksBack(text)).find_last_not_of(' ');
     return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
-}
-
-CString Rendered(void (mDBase::*append)(int, std::string&) const, const mDBase& table, int i)
-{
-    std::string text;
-    (table.*append)(i, text);
-    return CString(std::string_view(text));
 }
 
 // The fields that the list and the export show, and the hidden null flags.
@@ -102,6 +144,19 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, unsigned siz
             table.Visible.push_back(field);
     }
     return true;
+}
+
+// Whether the fields' raw texts, one after another, are exactly the record's
+// bytes after its deletion flag.
+bool FieldsFillTheRecord(const FieldDescriptor* fields, std::uint16_t count, std::uint16_t recordLength)
+{
+    std::uint32_t next = 1;
+    for (const FieldDescriptor* field = fields; field != fields + count; ++field) {
+        if (field->Offset != next || field->IsBinary() || field->Kind == FieldKind::VarCharacter)
+            return false;
+        next += field->Length;
+    }
+    return next == recordLength;
 }
 
 } // namespace
@@ -174,15 +229,24 @@ int mDBase::Open(const CString& path)
     File = std::move(file);
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
-    Record = std::make_unique<char[]>(recordLength);
+    Record = std::make_unique<char[]>(recordLength + kViewSlack);
     LanguageDriver = header[29];
-    std::fill_n(Record.get(), recordLength, ' ');
+    RawTextIsRecord = FieldsFillTheRecord(Fields.get(), fieldCount, recordLength);
+    std::fill_n(Record.get(), recordLength + kViewSlack, ' ');
     RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
     HeaderLength = headerLength;
     RecordLength = recordLength;
     FieldCount = fieldCount;
     CurrentRecord = 0;
+    WindowRecords = std::max(1u, kWindowBytes / recordLength);
+    Window = std::make_unique<char[]>(size_t{ WindowRecords } * recordLength);
+    WindowFirst = 0;
+    WindowCount = 0;
     try {
+        // Record 1 alone: opening reads no more than the header, the field
+        // table and the first record.
+        if (RecordCount > 0)
+            Fill(1, 1);
         GoTo(1);
     } catch (const CFileException&) {
         Close();
@@ -198,27 +262,46 @@ void mDBase::Close()
     FieldCount = 0;
     RecordLength = 0;
     LanguageDriver = 0;
+    RawTextIsRecord = false;
     CurrentRecord = 0;
     File.reset();
     Fields.reset();
     NullFlags = FieldDescriptor();
     Record.reset();
+    Window.reset();
+    WindowRecords = 0;
+    WindowFirst = 0;
+    WindowCount = 0;
 }
 
 int mDBase::GoTo(std::uint32_t n)
 {
     if (!IsOpen() || n == 0 || n > RecordCount)
         return 0;
-    // Every counted record begins inside the file.
-    const std::uint64_t offset = HeaderLength + std::uint64_t{n - 1} * RecordLength;
-    File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
-    const unsigned got = File->Read(Record.get(), RecordLength);
-    File->Seek(static_cast<std::int64_t>(offset), CFile::begin);
-    // The part of a last record that the file cuts short reads as blanks,
-    // never as the bytes of the record before.
-    std::fill(Record.get() + got, Record.get() + RecordLength, ' ');
+    // Windows lie on fixed boundaries, so that a walk backwards is served
+    // as well as one forwards.
+    if (n < WindowFirst || n - WindowFirst >= WindowCount) {
+        const std::uint32_t first = (n - 1) / WindowRecords * WindowRecords + 1;
+        Fill(first, std::min(WindowRecords, RecordCount - first + 1));
+    }
+    std::copy_n(Window.get() + size_t{ n - WindowFirst } * RecordLength, RecordLength, Record.get());
     CurrentRecord = n;
     return 1;
+}
+
+void mDBase::Fill(std::uint32_t first, std::uint32_t count)
+{
+    // Emptied first, so that a read that fails leaves no window half filled.
+    WindowCount = 0;
+    const size_t bytes = size_t{ count } * RecordLength;
+    // Every counted record begins inside the file.
+    const std::uint64_t offset = HeaderLength + std::uint64_t{ first - 1 } * RecordLength;
+    const unsigned got = File->ReadAt(offset, Window.get(), static_cast<unsigned>(bytes));
+    // The part of a last record that the file cuts short reads as blanks,
+    // never as the bytes of the record before.
+    std::fill(Window.get() + got, Window.get() + bytes, ' ');
+    WindowFirst = first;
+    WindowCount = count;
 }
 
 int mDBase::MoveNext()
@@ -264,17 +347,23 @@ bool mDBase::FlagSet(std::int16_t bit) const
 
 CString mDBase::GetFieldText(int i) const
 {
-    return Rendered(&mDBase::AppendFieldText, *this, i);
+    const StoredText text = FieldTextView(i);
+    CString rendered(text.Bytes);
+    if (text.Padding > 0)
+        rendered += CString(' ', static_cast<int>(text.Padding));
+    return rendered;
 }
 
 CString mDBase::GetExportText(int i) const
 {
-    return Rendered(&mDBase::AppendExportText, *this, i);
+    return CString(ExportTextView(i));
 }
 
 CString mDBase::GetDisplayText(int i) const
 {
-    return Rendered(&mDBase::AppendDisplayText, *this, i);
+    std::string text;
+    AppendDisplayText(i, text);
+    return CString(std::string_view(text));
 }
 
 int mDBase::GetFieldWidth(int i) const
@@ -283,29 +372,35 @@ int mDBase::GetFieldWidth(int i) const
     return field && !field->IsBinary() ? static_cast<int>(FieldBytes(*field).size()) : 0;
 }
 
-void mDBase::AppendFieldText(int i, std::string& out) const
+mDBase::StoredText mDBase::FieldTextView(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
     if (!field || field->IsBinary())
-        return;
+        return {};
     // A variable-length value padded to the field's width, so that the
     // fixed-length lines keep their layout; null values stay as stored.
     const std::string_view value = ValueBytes(*field);
-    out.append(value);
-    out.append(FieldBytes(*field).size() - value.size(), ' ');
+    return { value, FieldBytes(*field).size() - value.size() };
 }
 
-void mDBase::AppendExportText(int i, std::string& out) const
+std::optional<std::string_view> mDBase::RecordTextView() const
+{
+    if (!RawTextIsRecord)
+        return std::nullopt;
+    return std::string_view(Record.get() + 1, RecordLength - 1u);
+}
+
+std::string_view mDBase::ExportTextView(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
     if (!field || field->IsBinary() || IsNull(*field))
-        return;
+        return {};
     const std::string_view bytes = ValueBytes(*field);
     switch (field->Kind) {
-    case FieldKind::Number:       out.append(TrimLeading(bytes)); break;
+    case FieldKind::Number:       return TrimLeading(bytes);
     case FieldKind::Character:
-    case FieldKind::VarCharacter: out.append(TrimTrailing(bytes)); break;
-    default:                      out.append(bytes); break;
+    case FieldKind::VarCharacter: return TrimTrailing(bytes);
+    default:                      return bytes;
     }
 }
 

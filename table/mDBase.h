@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,10 @@ struct FieldDescriptor {
 };
 
 // One dBase table file, opened read-only and without sharing, with its field
-// table and a buffer that holds one record. Records are read from the file on
-// every GoTo; nothing else is kept in memory. Hidden system fields (Visual
+// table and a buffer that holds the current record. GoTo serves records from
+// a read-ahead window of at most 256 KiB of neighbouring records, so that a
+// walk through the table, or the cells of the rows the list shows, cost one
+// read per window rather than one per record. Hidden system fields (Visual
 // FoxPro) have no entry in the field table; their bytes keep their place in
 // the record.
 class mDBase : public CObject {
@@ -62,9 +65,23 @@ public:
     CString GetFieldText(int i) const;   // raw bytes, as stored
     CString GetExportText(int i) const;  // trimmed for the separated exports
     CString GetDisplayText(int i) const; // for a list cell
-    // The same renderings appended to out, for the export's line buffer.
-    void AppendFieldText(int i, std::string& out) const;
-    void AppendExportText(int i, std::string& out) const;
+    // The raw and export texts as views into the loaded record, for the
+    // export's inner loop; empty for a binary field. The raw text is Bytes
+    // followed by Padding blanks. Every view may be read kViewSlack bytes from
+    // its start, whatever its length: the record buffer has that much room
+    // after the record, so that short texts can be copied in whole words.
+    static constexpr size_t kViewSlack = 32;
+    struct StoredText {
+        std::string_view Bytes;
+        size_t Padding = 0;
+    };
+    StoredText FieldTextView(int i) const;
+    // The raw texts of all fields, one after another, when they are simply
+    // the record's bytes after its deletion flag (no binary, variable-length
+    // or hidden field, none past the end of the record).
+    std::optional<std::string_view> RecordTextView() const;
+    std::string_view ExportTextView(int i) const;
+    // The display text appended to out: binary values need formatting.
     void AppendDisplayText(int i, std::string& out) const;
     // The width of field i's raw text in every record: 0 for a binary field.
     int GetFieldWidth(int i) const;
@@ -88,6 +105,8 @@ private:
     std::string_view ValueBytes(const FieldDescriptor& field) const;
     bool FlagSet(std::int16_t bit) const;
     bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
+    // Reads count records from record first on into the window.
+    void Fill(std::uint32_t first, std::uint32_t count);
 
     std::uint32_t RecordCount = 0;
     std::uint32_t CurrentRecord = 0;
@@ -95,8 +114,16 @@ private:
     std::uint16_t FieldCount = 0;
     std::uint16_t RecordLength = 0;
     std::uint8_t LanguageDriver = 0;
+    bool RawTextIsRecord = false; // see RecordTextView
     std::unique_ptr<CFile> File;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
     std::unique_ptr<char[]> Record;
+    // Records WindowFirst to WindowFirst + WindowCount - 1 as the file holds
+    // them. The file is held without sharing while open, so its bytes cannot
+    // change under this cache.
+    std::unique_ptr<char[]> Window;
+    std::uint32_t WindowRecords = 0; // the most records the window holds
+    std::uint32_t WindowFirst = 0;
+    std::uint32_t WindowCount = 0;
 };

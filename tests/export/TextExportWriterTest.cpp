@@ -99,6 +99,33 @@ TEST_F(ExportTest, QuotesInsideCharacterValuesAreDoubled)
               "\"\t      \r\n");
 }
 
+TEST_F(ExportTest, TrimsAndQuotesHoldForEveryLength)
+{
+    // Values of every length up to a field wider than the words the export
+    // copies and searches in, with blanks, tabs and quotes anywhere; the
+    // expected lines follow the rules byte by byte.
+    const std::string sample = "A a \"b\tc  d\"\"e f\v\"gh  \"i\r j\"k   l\"mn\f\"o p\"q\"r\ts  t\"u v\"w x\"yz\"\"1 2\"3 \"";
+    ASSERT_EQ(sample.size(), 70u);
+    const auto white = [](char c) { return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos; };
+    TableBuilder builder;
+    builder.Field("C", 'C', 70).Field("N", 'N', 70);
+    std::string expected;
+    for (size_t length = 0; length <= 70; ++length) {
+        const std::string text = sample.substr(70 - length);
+        builder.Record({ text + std::string(70 - length, ' '), std::string(70 - length, ' ') + text });
+        std::string c = text, n = text;
+        while (!c.empty() && white(c.back()))
+            c.pop_back();
+        while (!n.empty() && white(n.front()))
+            n.erase(0, 1);
+        expected += '"';
+        for (const char ch : c)
+            expected += ch == '"' ? "\"\"" : std::string(1, ch);
+        expected += "\"," + n + "\r\n";
+    }
+    EXPECT_EQ(Export(builder, ExportFormat::CommaSeparated, ","), expected);
+}
+
 TEST_F(ExportTest, BytesGoOutAsStored)
 {
     // Windows-1252 letters, a NUL, a tab: neither converted nor escaped.

@@ -155,6 +155,36 @@ TEST_F(TableTest, GoToAndMoveNextWalkTheRecords)
     EXPECT_EQ(Str(table.GetFieldText(0)), "one");
 }
 
+TEST_F(TableTest, ReadAheadServesEveryRecordInAnyOrder)
+{
+    // Records of 1,000 bytes: a read-ahead window holds 262 of them, and the
+    // file cuts the last one short after four bytes of its first field.
+    constexpr std::uint32_t kCount = 700;
+    const auto value = [](std::uint32_t n) { return (std::to_string(n) + std::string(249, 'x')).substr(0, 249); };
+    TableBuilder builder;
+    builder.Field("V", 'C', 249).Field("B", 'C', 250).Field("C", 'C', 250).Field("D", 'C', 250);
+    for (std::uint32_t n = 1; n <= kCount; ++n)
+        builder.Record({ value(n) });
+    OpenTable(builder.TruncateTo(builder.Header().size() + (kCount - 1) * 1000 + 5));
+    ASSERT_EQ(table.GetRecordCount(), kCount);
+    const auto expected = [&](std::uint32_t n) {
+        return n < kCount ? value(n) : value(n).substr(0, 4) + std::string(245, ' ');
+    };
+
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t n = kCount; n >= 1; --n) // backwards
+        order.push_back(n);
+    for (std::uint32_t n = 1; n <= kCount; n += 131) // across windows, both ways
+        order.insert(order.end(), { n, kCount + 1 - n, 262, 263, 524, 525 });
+    for (const std::uint32_t n : order) {
+        ASSERT_EQ(table.GoTo(n), 1);
+        ASSERT_EQ(Str(table.GetFieldText(0)), expected(n)) << "record " << n;
+    }
+    ASSERT_EQ(table.GoTo(1), 1);
+    for (std::uint32_t n = 1; n <= kCount; table.MoveNext(), ++n)
+        ASSERT_EQ(Str(table.GetFieldText(0)), expected(n)) << "record " << n;
+}
+
 TEST_F(TableTest, RefusedGoToChangesNothing)
 {
     OpenTable(TableBuilder().Field("N", 'C', 3).Record({ "one" }).Record({ "two" }));

@@ -13,7 +13,7 @@ namespace {
 constexpr unsigned kHeaderSize = 32; // the part every family shares
 constexpr unsigned char kFieldTerminator = 0x0D;
 // The read-ahead window's size: large reads, small memory.
-constexpr unsigned kWindowBytes = 128 * 1024;
+constexpr unsigned kWindowBytes = 256 * 1024;
 
 bool IsWhiteSpace(char c)
 {

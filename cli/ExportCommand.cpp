@@ -237,12 +237,6 @@ bool ExportTable(const Options& options, const std::string& path, std::set<std::
     const std::string output = toStandardOutput ? kStandardOutputName : OutputPath(options, path);
     try {
         if (!toStandardOutput) {
-            if (CFile::IsSameFile(path.c_str(), output.c_str())) {
-                CString message;
-                message.Format("La salida %s es la propia tabla; no se escribe sobre ella.", output.c_str());
-                ReportFailure(message, output);
-                return false;
-            }
             // Two tables of one name, from two folders, into one folder.
             if (written.count(output)) {
                 CString message;

@@ -167,6 +167,11 @@ void TextExportWriter::Write(mDBase& table, CFile& out) const
 
 void TextExportWriter::Export(mDBase& table, const CString& path) const
 {
+    // Where the open table cannot be locked against its own export, creating
+    // the text file would empty the table.
+    if (table.IsOpen() && CFile::IsSameFile(table.GetPath(), path))
+        throw CFileException(CFileException::accessDenied, path, 0,
+                             "La salida %s es la propia tabla; no se escribe sobre ella.");
     CFile out;
     out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
     try {

@@ -30,7 +30,8 @@ public:
 
     // Creates (or empties) the file at path and writes the table into it.
     // Any failure raises CFileException; a file this export created is then
-    // removed, so that no incomplete export is left looking complete.
+    // removed, so that no incomplete export is left looking complete. The
+    // table's own file is refused as the path.
     void Export(mDBase& table, const CString& path) const;
 
     // The header line, if asked for, and every record, into a file open for

@@ -227,6 +227,7 @@ int mDBase::Open(const CString& path)
         fileLength > headerLength + 1u ? (fileLength - headerLength - 2) / recordLength + 1 : 0;
 
     File = std::move(file);
+    Path = path;
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
     Record = std::make_unique<char[]>(recordLength + kViewSlack);
@@ -265,6 +266,7 @@ void mDBase::Close()
     RawTextIsRecord = false;
     CurrentRecord = 0;
     File.reset();
+    Path.Empty();
     Fields.reset();
     NullFlags = FieldDescriptor();
     Record.reset();

@@ -54,6 +54,8 @@ public:
     int Open(const CString& path);
     void Close();
     bool IsOpen() const { return File != nullptr; }
+    // The path the open table was opened by; empty when closed.
+    const CString& GetPath() const { return Path; }
 
     // Loads record n (1-based) into the record buffer; 0 and nothing changes
     // when closed or when n is 0 or beyond RecordCount.
@@ -116,6 +118,7 @@ private:
     std::uint8_t LanguageDriver = 0;
     bool RawTextIsRecord = false; // see RecordTextView
     std::unique_ptr<CFile> File;
+    CString Path;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
     std::unique_ptr<char[]> Record;

@@ -267,6 +267,24 @@ TEST_F(ExportTest, FileHeldByAnotherOpenerIsReportedAndKept)
     EXPECT_EQ(ReadAll(outPath), "ajeno");
 }
 
+TEST_F(ExportTest, TheTableItselfIsRefusedAsTheTextFile)
+{
+    TableBuilder().Field("A", 'C', 1).Record({ "a" }).WriteTo(tablePath);
+    const std::string before = ReadAll(tablePath);
+    mDBase table;
+    ASSERT_EQ(table.Open(tablePath.c_str()), 1);
+    // The same file, however the path spells it.
+    const std::string other = (dir.Path() / "." / "tabla.dbf").string();
+    try {
+        TextExportWriter(ExportFormat::FixedLength, "").Export(table, other.c_str());
+        ADD_FAILURE() << "nothing raised";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.GetErrorMessage(), ("La salida " + other + " es la propia tabla; no se escribe sobre ella.").c_str());
+    }
+    table.Close(); // held without sharing until then
+    EXPECT_EQ(ReadAll(tablePath), before);
+}
+
 TEST_F(ExportTest, DiskFullPartWayRemovesTheIncompleteFile)
 {
     const std::string full = testing_support::FullDiskFolder();

@@ -1,5 +1,7 @@
+#include "export/TextExportWriter.h"
 #include "framework/CFile.h"
 #include "framework/CString.h"
+#include "table/mDBase.h"
 #include "tests/support/Files.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
@@ -307,6 +309,18 @@ TEST(CFileTest, LockFailureInjectedByStrace)
     CFile out;
     out.Open(dir.File("out.txt").c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
     out.Write("x", 1);
+
+    // Unlocked, nothing but the export's own refusal keeps a table from
+    // being emptied by its export.
+    const std::string table = dir.File("real.dbf");
+    const testing_support::TableBuilder builder =
+        testing_support::TableBuilder().Field("A", 'C', 3).Record({ "abc" });
+    builder.WriteTo(table);
+    mDBase opened;
+    ASSERT_EQ(opened.Open(table.c_str()), 1);
+    EXPECT_THROW(TextExportWriter(ExportFormat::FixedLength, "").Export(opened, table.c_str()), CFileException);
+    opened.Close();
+    EXPECT_EQ(testing_support::ReadAll(table), builder.Bytes());
 }
 
 TEST(CFileTest, FullDeviceRaisesDiskFull)

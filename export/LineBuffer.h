@@ -1,5 +1,7 @@
 #pragma once
 
+#include "table/ByteSearch.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -56,16 +58,12 @@ public:
         Reserve(kReadable);
         char* to = m_bytes.get() + m_size;
         m_size += count;
-        constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7Fu;
         const std::uint64_t pattern = 0x0101010101010101u * static_cast<unsigned char>(c);
         std::uint64_t found = 0;
         for (size_t at = 0; at < kReadable; at += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, text.data() + at, 8);
+            const std::uint64_t word = LoadWord(text.data() + at);
             std::memcpy(to + at, &word, 8);
-            // The high bit of each byte equal to c, exactly.
-            word ^= pattern;
-            found |= ~(((word & kLows) + kLows) | word | kLows);
+            found |= ZeroBytes(word ^ pattern);
         }
         // A byte past the text may have matched: only then is the text
         // itself searched.

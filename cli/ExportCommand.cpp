@@ -46,7 +46,6 @@ const char kStandardOutputName[] = "(salida est\xE1ndar)";
 struct Options {
     ExportFormat Layout = ExportFormat::FixedLength;
     std::string Separator;     // as the command line gives it
-    std::string Utf8Separator; // the same, in UTF-8
     bool Header = false;
     bool Utf8 = false;
     unsigned CodePage = 0;     // given with --utf8=; 0: the table's own
@@ -75,16 +74,20 @@ size_t CharacterCount(std::string_view utf8)
     return count;
 }
 
+// Text of the command line (a separator) in UTF-8.
+std::string CommandLineUtf8(std::string_view text)
+{
+    std::string utf8;
+    CodePageConverter(CommandLineCodePage()).AppendUtf8(text, utf8);
+    return utf8;
+}
+
 // The layout and the separator between two fields, as the format dialog
 // gives them.
 void SetLayout(Options& options, ExportFormat layout, std::string_view separator)
 {
     options.Layout = layout;
     options.Separator = separator;
-    options.Utf8Separator.clear();
-    CodePageConverter(CommandLineCodePage()).AppendUtf8(separator, options.Utf8Separator);
-    if (CharacterCount(options.Utf8Separator) > 1)
-        throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
 }
 
 Request Parse(const std::vector<std::string>& arguments, Options& options)
@@ -114,7 +117,10 @@ Request Parse(const std::vector<std::string>& arguments, Options& options)
         } else if (argument == "--csv") {
             SetLayout(options, ExportFormat::CommaSeparated, ",");
         } else if (StartsWith(argument, "--sep=")) {
-            SetLayout(options, ExportFormat::OtherCharacter, std::string_view(argument).substr(6));
+            const std::string_view separator = std::string_view(argument).substr(6);
+            if (CharacterCount(CommandLineUtf8(separator)) > 1)
+                throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
+            SetLayout(options, ExportFormat::OtherCharacter, separator);
         } else if (argument == "--header") {
             options.Header = true;
         } else if (argument == "--utf8") {
@@ -236,15 +242,13 @@ bool ExportTable(const Options& options, const std::string& path, std::set<std::
     const bool toStandardOutput = options.Output && *options.Output == "-";
     const std::string output = toStandardOutput ? kStandardOutputName : OutputPath(options, path);
     try {
-        if (!toStandardOutput) {
-            // Two tables of one name, from two folders, into one folder.
-            if (written.count(output)) {
-                CString message;
-                message.Format("La salida %s ya es la de otra tabla de esta orden; no se sobrescribe.",
-                               output.c_str());
-                ReportFailure(message, output);
-                return false;
-            }
+        // Two tables of one name, from two folders, into one folder.
+        if (!toStandardOutput && written.count(output)) {
+            CString message;
+            message.Format("La salida %s ya es la de otra tabla de esta orden; no se sobrescribe.",
+                           output.c_str());
+            ReportFailure(message, output);
+            return false;
         }
         mDBase table;
         if (!table.Open(path.c_str())) {
@@ -254,8 +258,8 @@ bool ExportTable(const Options& options, const std::string& path, std::set<std::
         std::optional<CodePageConverter> converter;
         if (options.Utf8)
             converter.emplace(TableCodePage(options, path, table));
-        TextExportWriter writer(options.Layout,
-                                CString(options.Utf8 ? options.Utf8Separator : options.Separator));
+        const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
+        TextExportWriter writer(options.Layout, CString(std::string_view(separator)));
         writer.SetHeaderLine(options.Header);
         writer.SetConverter(converter ? &*converter : nullptr);
         if (toStandardOutput) {

@@ -83,24 +83,6 @@ size_t TrailingWhiteSpace(std::string_view text)
 // begins, dropping whatever follows; otherwise the text is kept whole.
 std::string_view TrimTrailing(std::string_view text)
 {
-    if (text.size() >= 8) {
-        // Most fields hold no NUL: one pass over the words finds where the
-        // trailing blanks begin (as SkipBlanksBack) and whether there is one.
-        std::uint64_t nuls = ZeroBytes(LoadWord(text.data()));
-        size_t end = text.size() & 7;
-        for (size_t at = end; at + 8 <= text.size(); at += 8) {
-            const std::uint64_t word = LoadWord(text.data() + at);
-            nuls |= ZeroBytes(word);
-            const std::uint64_t rest = word ^ kEightBlanks;
-            const size_t found = at + 8 - static_cast<size_t>(__builtin_clzll(rest | 1u) / 8);
-            end = rest ? found : end;
-        }
-        if (nuls == 0) {
-            while (end > 0 && IsWhiteSpace(text[end - 1]))
-                --end;
-            return text.substr(0, end);
-        }
-    }
     const std::string_view beforeNul = text.substr(0, FindByte(text, '\0'));
     const size_t end = TrailingWhiteSpace(beforeNul);
     return end < beforeNul.size() ? text.substr(0, end) : text;
@@ -257,8 +239,6 @@ int mDBase::Open(const CString& path)
     CurrentRecord = 0;
     WindowRecords = std::max(1u, kWindowBytes / recordLength);
     Window = std::make_unique<char[]>(size_t{ WindowRecords } * recordLength);
-    WindowFirst = 0;
-    WindowCount = 0;
     try {
         // Record 1 alone: opening reads no more than the header, the field
         // table and the first record.

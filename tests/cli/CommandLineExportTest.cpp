@@ -34,21 +34,6 @@ struct Result {
     std::string Err;
 };
 
-std::string Program()
-{
-    std::string path = ORVALIS_EXPORT_PROGRAM;
-#ifdef _WIN32
-    // Under Wine the Unix root is drive Z:.
-    if (path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-#endif
-    return path;
-}
-
 // A message as the program writes it into a file or a pipe: its texts are
 // Windows-1252, given out as UTF-8 on POSIX.
 std::string Said(const std::string& text)
@@ -68,7 +53,7 @@ protected:
     Result Run(const std::vector<std::string>& arguments)
     {
         const std::string out = dir.File("stdout"), err = dir.File("stderr");
-        std::string command = "\"" + Program() + "\"";
+        std::string command = "\"" + testing_support::HostPath(ORVALIS_EXPORT_PROGRAM) + "\"";
         for (const std::string& argument : arguments)
             command += " \"" + argument + "\"";
         command += " > \"" + out + "\" 2> \"" + err + "\"";

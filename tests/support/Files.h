@@ -15,6 +15,21 @@ inline std::string ReadAll(const std::string& path)
     return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
+// A path of the machine the tests run on, as a Windows program sees it:
+// under Wine the Unix root is drive Z:.
+inline std::string HostPath(std::string path)
+{
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+#endif
+    return path;
+}
+
 inline bool Exists(const std::string& path)
 {
     CFileStatus status;

@@ -2,7 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/Resource.h"
-#include "export/ExportFormatDialog.h"
+#include "app/ExportFormatDialog.h"
 #include "export/TextExportWriter.h"
 #include "framework/CDC.h"
 #include "framework/CDataExchange.h"

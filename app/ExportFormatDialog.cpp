@@ -1,4 +1,4 @@
-#include "export/ExportFormatDialog.h"
+#include "app/ExportFormatDialog.h"
 
 #include "app/Resource.h"
 #include "framework/CDataExchange.h"

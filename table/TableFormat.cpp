@@ -136,21 +136,31 @@ CString FormatDateTime(const char* stored)
 
 } // namespace
 
-TableFamily FamilyOf(std::uint8_t version)
+TableFamily FamilyOf(std::string_view header)
 {
+    const auto version = static_cast<std::uint8_t>(header.empty() ? 0 : header[0]);
     if (version == 0x30 || version == 0x31 || version == 0x32)
         return TableFamily::VisualFoxPro;
-    if ((version & 0x07) == 4)
-        return TableFamily::DBase7;
-    return TableFamily::DBase;
+    if ((version & 0x07) != 4)
+        return TableFamily::DBase;
+    // Perl's XBase writes dBase IV tables as 0x84: level 7 only where the
+    // field table ends on the level 7 grid. The two grids never meet, as
+    // 68 + 48n - 32 - 32m is never a multiple of 16.
+    const auto endsOnGrid = [&](size_t first, size_t step) {
+        for (size_t at = first; at < header.size(); at += step)
+            if (header[at] == '\x0D')
+                return true;
+        return false;
+    };
+    if (!endsOnGrid(68, 48) && endsOnGrid(32, 32))
+        return TableFamily::DBase;
+    return TableFamily::DBase7;
 }
 
 //                                     header  size  name  type  length  decimals  flags
 constexpr HeaderLayout kDBase           { 32,     32,   11,   11,   16,     17,       0 };
 constexpr HeaderLayout kFoxPro          { 32,     32,   11,   11,   16,     17,       18 };
 constexpr HeaderLayout kDBase7          { 68,     48,   32,   32,   33,     34,       0 };
-static_assert(kDBase.HeaderSize <= kLargestHeaderSize && kFoxPro.HeaderSize <= kLargestHeaderSize &&
-              kDBase7.HeaderSize <= kLargestHeaderSize);
 
 const HeaderLayout& LayoutOf(TableFamily family)
 {
@@ -162,7 +172,7 @@ const HeaderLayout& LayoutOf(TableFamily family)
     return kDBase;
 }
 
-FieldKind KindOf(TableFamily family, char type, std::uint8_t length)
+FieldKind KindOf(TableFamily family, char type, std::uint16_t length)
 {
     switch (type) {
     case 'C': return FieldKind::Character;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The header families, told apart by the version byte at file offset 0.
 enum class TableFamily : std::uint8_t {
@@ -59,13 +60,13 @@ std::uint64_t LittleEndian(const void* stored)
     return value;
 }
 
-TableFamily FamilyOf(std::uint8_t version);
+// The family of a table whose header, from its first byte up to HeaderLength
+// (or the end of the file), is given.
+TableFamily FamilyOf(std::string_view header);
 const HeaderLayout& LayoutOf(TableFamily family);
-// No family's fixed header is longer.
-constexpr unsigned kLargestHeaderSize = 68;
 
 // The kind of a field of the given type letter and declared length.
-FieldKind KindOf(TableFamily family, char type, std::uint8_t length);
+FieldKind KindOf(TableFamily family, char type, std::uint16_t length);
 
 inline bool IsBinary(FieldKind kind) { return kind >= FieldKind::Level7Long; }
 

@@ -103,28 +103,47 @@ struct FieldTable {
 
 // Reads the descriptors one after another until a terminator or the given
 // number of them. False when the bytes end inside a descriptor.
-bool ReadFieldTable(TableFamily family, const unsigned char* bytes, unsigned size, unsigned slots,
-                    FieldTable& table)
+bool ReadFieldTable(TableFamily family, const unsigned char* bytes, size_t size, unsigned slots,
+                    std::uint16_t recordLength, FieldTable& table)
 {
     const HeaderLayout& layout = LayoutOf(family);
+    std::vector<const unsigned char*> descriptors;
+    for (unsigned slot = 0; slot < slots; ++slot) {
+        const size_t at = size_t{ slot } * layout.DescriptorSize;
+        if (at < size && bytes[at] == kFieldTerminator)
+            break;
+        if (at + layout.DescriptorSize > size)
+            return false;
+        descriptors.push_back(bytes + at);
+    }
+
+    // Clipper, Harbour and FoxPro keep the high byte of a long "C" field's
+    // length in its decimal count; other writers put a display hint there.
+    // The record length tells which, where it fits only the long lengths.
+    const auto isCharacter = [&](const unsigned char* d) { return d[layout.TypeAt] == 'C'; };
+    std::uint32_t plain = 1, extended = 1;
+    for (const unsigned char* d : descriptors) {
+        plain += d[layout.LengthAt];
+        extended += d[layout.LengthAt] + (isCharacter(d) ? 256u * d[layout.DecimalsAt] : 0u);
+    }
+    const bool longCharacters = extended == recordLength && plain != recordLength;
+
     std::uint32_t offset = 1;
     // Visual FoxPro numbers the bits of "_NullFlags" in field order: a
     // variable-length bit for each "V" or "Q" field, then a null bit for each
     // nullable field.
     std::int16_t nextBit = 0;
-    for (unsigned slot = 0; slot < slots; ++slot) {
-        const unsigned at = slot * layout.DescriptorSize;
-        if (at < size && bytes[at] == kFieldTerminator)
-            break;
-        if (at + layout.DescriptorSize > size)
-            return false;
-        const unsigned char* d = bytes + at;
+    for (const unsigned char* d : descriptors) {
         const auto* name = reinterpret_cast<const char*>(d);
         FieldDescriptor field;
         field.Name = CString(name, static_cast<int>(strnlen(name, layout.NameSize)));
         field.Type = static_cast<char>(d[layout.TypeAt]);
         field.Length = d[layout.LengthAt];
         field.Decimals = d[layout.DecimalsAt];
+        if (longCharacters && isCharacter(d)) {
+            field.Length = static_cast<std::uint16_t>(field.Length + 256u * field.Decimals);
+            field.Decimals = 0;
+        }
         field.Offset = offset;
         field.Kind = KindOf(family, field.Type, field.Length);
         offset += field.Length;
@@ -186,32 +205,34 @@ int mDBase::Open(const CString& path)
     auto file = std::make_unique<CFile>();
     file->Open(path, CFile::modeRead | CFile::shareExclusive);
 
-    // The version byte tells the header family, and with it the size of the
-    // fixed header and where the descriptors keep their parts.
-    unsigned char header[kLargestHeaderSize];
-    if (file->Read(header, kHeaderSize) < kHeaderSize)
+    unsigned char start[kHeaderSize];
+    if (file->Read(start, kHeaderSize) < kHeaderSize)
         ThrowNotATable(path);
-    const TableFamily family = FamilyOf(header[0]);
+    const auto recordCount = static_cast<std::uint32_t>(LittleEndian<4>(start + 4));
+    const auto headerLength = static_cast<std::uint16_t>(LittleEndian<2>(start + 8));
+    const auto recordLength = static_cast<std::uint16_t>(LittleEndian<2>(start + 10));
+
+    // The whole header, up to where record 1 begins: the version byte and
+    // where the field table ends tell the family, and with it the size of
+    // the fixed header and where the descriptors keep their parts.
+    std::vector<unsigned char> header(std::max<size_t>(headerLength, kHeaderSize));
+    std::copy_n(start, kHeaderSize, header.begin());
+    const size_t got = kHeaderSize + file->Read(header.data() + kHeaderSize,
+                                                static_cast<unsigned>(header.size() - kHeaderSize));
+    const TableFamily family =
+        FamilyOf(std::string_view(reinterpret_cast<const char*>(header.data()), got));
     const HeaderLayout& layout = LayoutOf(family);
-    const unsigned rest = layout.HeaderSize - kHeaderSize;
-    if (file->Read(header + kHeaderSize, rest) < rest)
-        ThrowNotATable(path);
-    const auto recordCount = static_cast<std::uint32_t>(LittleEndian<4>(header + 4));
-    const auto headerLength = static_cast<std::uint16_t>(LittleEndian<2>(header + 8));
-    const auto recordLength = static_cast<std::uint16_t>(LittleEndian<2>(header + 10));
     // A record holds at least its deletion flag.
-    if (headerLength < layout.HeaderSize || recordLength == 0)
+    if (headerLength < layout.HeaderSize || got < layout.HeaderSize || recordLength == 0)
         ThrowNotATable(path);
 
     // Descriptors fill the header up to HeaderLength at most; the field
     // table ends earlier at its terminator, before anything a program keeps
     // after it (such as Visual FoxPro's backlink).
     const unsigned slots = (headerLength - layout.HeaderSize) / layout.DescriptorSize;
-    const unsigned tableSize = slots * layout.DescriptorSize;
-    const auto descriptors = std::make_unique<unsigned char[]>(tableSize);
-    const unsigned got = file->Read(descriptors.get(), tableSize);
     FieldTable table;
-    if (!ReadFieldTable(family, descriptors.get(), got, slots, table))
+    if (!ReadFieldTable(family, header.data() + layout.HeaderSize, got - layout.HeaderSize, slots,
+                        recordLength, table))
         ThrowNotATable(path);
     const auto fieldCount = static_cast<std::uint16_t>(table.Visible.size());
     auto fields = std::make_unique<FieldDescriptor[]>(fieldCount);
@@ -229,6 +250,7 @@ int mDBase::Open(const CString& path)
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
     Record = std::make_unique<char[]>(recordLength + kViewSlack);
+    Version = header[0];
     LanguageDriver = header[29];
     RawTextIsRecord = FieldsFillTheRecord(Fields.get(), fieldCount, recordLength);
     std::fill_n(Record.get(), recordLength + kViewSlack, ' ');
@@ -258,6 +280,7 @@ void mDBase::Close()
     HeaderLength = 0;
     FieldCount = 0;
     RecordLength = 0;
+    Version = 0;
     LanguageDriver = 0;
     RawTextIsRecord = false;
     CurrentRecord = 0;

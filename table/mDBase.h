@@ -14,7 +14,7 @@
 // One entry of the field table: a field that the list and the export show.
 struct FieldDescriptor {
     CString Name;
-    std::uint8_t Length = 0;
+    std::uint16_t Length = 0; // a "C" field may take its high byte from the decimal count
     std::uint8_t Decimals = 0;
     std::uint32_t Offset = 0; // within the record; the first field is at 1, after the deletion flag
     char Type = 0;            // the type letter: 'C', 'N', 'D', 'I', 'O', 'B', 'T', ...
@@ -93,6 +93,8 @@ public:
     std::uint16_t GetHeaderLength() const { return HeaderLength; }
     std::uint16_t GetFieldCount() const { return FieldCount; }
     std::uint16_t GetRecordLength() const { return RecordLength; }
+    // The version byte (offset 0): the family, and which memo file goes with it.
+    std::uint8_t GetVersion() const { return Version; }
     // The language driver byte of the header (offset 29): the code page the
     // table's texts are in, when the program that wrote it said so.
     std::uint8_t GetLanguageDriver() const { return LanguageDriver; }
@@ -115,6 +117,7 @@ private:
     std::uint16_t HeaderLength = 0;
     std::uint16_t FieldCount = 0;
     std::uint16_t RecordLength = 0;
+    std::uint8_t Version = 0;
     std::uint8_t LanguageDriver = 0;
     bool RawTextIsRecord = false; // see RecordTextView
     std::unique_ptr<CFile> File;

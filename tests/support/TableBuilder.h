@@ -17,14 +17,14 @@ namespace testing_support {
 struct FieldSpec {
     std::string name; // up to 11 bytes (32 at level 7); that many leave no NUL
     char type;
-    std::uint8_t length;
+    std::uint16_t length; // above 255: the high byte goes where the decimal count is, as Clipper keeps it
     std::uint8_t decimals;
     std::uint8_t flags; // Visual FoxPro: 0x01 system field, 0x02 nullable
 };
 
 class TableBuilder {
 public:
-    TableBuilder& Field(std::string name, char type, std::uint8_t length, std::uint8_t decimals = 0,
+    TableBuilder& Field(std::string name, char type, std::uint16_t length, std::uint8_t decimals = 0,
                         std::uint8_t flags = 0)
     {
         m_fields.push_back({ std::move(name), type, length, decimals, flags });
@@ -34,6 +34,8 @@ public:
     // The version byte: 0x03 by default, 0x30 Visual FoxPro, 0x04 level 7
     // (68-byte header, 48-byte descriptors).
     TableBuilder& Version(std::uint8_t version) { m_version = version; return *this; }
+    // 32-byte descriptors whatever the version, as Perl's XBase writes 0x84.
+    TableBuilder& Descriptors32() { m_descriptors32 = true; return *this; }
     TableBuilder& LanguageDriver(std::uint8_t driver) { m_languageDriver = driver; return *this; }
     // Bytes kept in the header after the terminator, such as Visual
     // FoxPro's 263-byte backlink.
@@ -79,7 +81,7 @@ public:
 
     std::string Header() const
     {
-        const bool level7 = (m_version & 0x07) == 4;
+        const bool level7 = (m_version & 0x07) == 4 && !m_descriptors32;
         const size_t descriptorSize = level7 ? 48 : 32;
         const size_t nameSize = level7 ? 32 : 11;
         const auto headerLength = m_headerLengthSet
@@ -101,8 +103,8 @@ public:
             const size_t type = level7 ? 32 : 11;
             const size_t length = level7 ? 33 : 16;
             d[type] = field.type;
-            d[length] = static_cast<char>(field.length);
-            d[length + 1] = static_cast<char>(field.decimals);
+            d[length] = static_cast<char>(field.length & 0xFF);
+            d[length + 1] = static_cast<char>(field.length > 255 ? field.length >> 8 : field.decimals);
             if (!level7)
                 d[18] = static_cast<char>(field.flags);
             h += d;
@@ -169,6 +171,7 @@ private:
     bool m_headerLengthSet = false;
     bool m_recordLengthSet = false;
     bool m_truncateSet = false;
+    bool m_descriptors32 = false;
 };
 
 // Bytes written with \x escapes, for readable stored values in tests.

@@ -187,4 +187,37 @@ TEST_F(TableFamiliesTest, Level7HeaderAndNumbers)
     EXPECT_FALSE(table.IsOpen());
 }
 
+TEST_F(TableFamiliesTest, LongCharacterFieldsAndDBaseIVWrittenAs0x84)
+{
+    const std::string text300 = std::string(299, 'x') + "y";
+    const struct {
+        const char* what;
+        TableBuilder table;
+        std::vector<std::string> shown; // every field's display text
+    } cases[] = {
+        // Clipper: 300 is 44 + 256 * 1; every later field is read from its own bytes.
+        { "long C field", TableBuilder().Field("TEXTO", 'C', 300).Field("N", 'N', 3).Record({ text300, "  7" }),
+          { text300, "  7" } },
+        // A display hint in the decimal count, where the record fits the plain lengths.
+        { "decimal count of a short C field", TableBuilder().Field("A", 'C', 3, 2).Field("B", 'C', 2).Record({ "abc", "de" }),
+          { "abc", "de" } },
+        // Perl's XBase: version 0x84, 32-byte descriptors and terminator.
+        { "0x84 with 32-byte descriptors",
+          TableBuilder().Version(0x84).Descriptors32().Field("NOMBRE", 'C', 5).Field("NOTA", 'M', 10)
+              .Record({ "Ana", "         1" }),
+          { "Ana", "         1" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenTable(c.table);
+        ASSERT_EQ(table.GetFieldCount(), static_cast<int>(c.shown.size()));
+        for (size_t i = 0; i < c.shown.size(); ++i)
+            EXPECT_EQ(Str(table.GetDisplayText(static_cast<int>(i))), c.shown[i]);
+    }
+    EXPECT_EQ(table.GetField(0).Length, 5);
+    OpenTable(cases[0].table);
+    EXPECT_EQ(table.GetField(1).Offset, 301u);
+    EXPECT_EQ(Str(table.GetFieldText(0)).size(), 300u);
+}
+
 } // namespace

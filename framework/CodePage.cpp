@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -78,8 +80,9 @@ unsigned ParseName(std::string_view s)
 
 // Length of the well-formed UTF-8 character that text starts with, or 0 when
 // it is ill-formed; then `bad` counts the bytes that one U+FFFD replaces (the
-// longest start of a well-formed character, as Unicode recommends).
-std::size_t Utf8Length(std::string_view text, std::size_t& bad)
+// longest start of a well-formed character, as Unicode recommends), and `cut`
+// says whether the text's end is what cut it short.
+std::size_t Utf8Length(std::string_view text, std::size_t& bad, bool& cut)
 {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
@@ -106,25 +109,36 @@ std::size_t Utf8Length(std::string_view text, std::size_t& bad)
     for (std::size_t i = 1; i < length; ++i, low = 0x80, high = 0xBF) {
         if (i >= text.size() || byte(i) < low || byte(i) > high) {
             bad = i;
+            cut = i >= text.size();
             return 0;
         }
     }
     return length;
 }
 
-void AppendCheckedUtf8(std::string_view text, std::string& out)
+// With `part`, a character cut short at the end is left out of `used`.
+std::size_t AppendCheckedUtf8(std::string_view text, std::string& out, bool part, std::size_t& used)
 {
-    while (!text.empty()) {
+    std::size_t replaced = 0;
+    used = text.size();
+    for (std::string_view rest = text; !rest.empty();) {
         std::size_t valid = 0, length = 0, bad = 0;
-        while (valid < text.size() && (length = Utf8Length(text.substr(valid), bad)) != 0)
+        bool cut = false;
+        while (valid < rest.size() && (length = Utf8Length(rest.substr(valid), bad, cut)) != 0)
             valid += length;
-        out.append(text.substr(0, valid));
-        text.remove_prefix(valid);
-        if (!text.empty()) {
-            out.append(kReplacement);
-            text.remove_prefix(bad);
+        out.append(rest.substr(0, valid));
+        rest.remove_prefix(valid);
+        if (rest.empty())
+            break;
+        if (part && cut) {
+            used = text.size() - rest.size();
+            break;
         }
+        out.append(kReplacement);
+        ++replaced;
+        rest.remove_prefix(bad);
     }
+    return replaced;
 }
 
 } // namespace
@@ -152,19 +166,72 @@ CString CCodePageException::GetErrorMessage() const
     return message;
 }
 
+struct CodePageConverter::SingleByte {
+    char Utf8[256][4];              // at most three bytes, then anything
+    std::uint8_t Length[256];
+    std::uint8_t Unmapped[256];     // 1 where the page does not define the byte
+
+    // Each byte's form is copied in four bytes and the end moved by its
+    // length, so that no byte takes a branch.
+    std::size_t Append(std::string_view text, std::string& out) const
+    {
+        const std::size_t start = out.size();
+        out.resize(start + 3 * text.size() + 1);   // the last byte's four-byte copy
+        char* to = out.data() + start;
+        std::size_t unmapped = 0;
+        for (const char c : text) {
+            const auto b = static_cast<unsigned char>(c);
+            std::memcpy(to, Utf8[b], 4);
+            to += Length[b];
+            unmapped += Unmapped[b];
+        }
+        out.resize(static_cast<std::size_t>(to - out.data()));
+        return unmapped;
+    }
+};
+
+size_t CodePageConverter::AppendUtf8(std::string_view text, std::string& out) const
+{
+    size_t used = 0;
+    if (m_singleByte)
+        return m_singleByte->Append(text, out);
+    if (!m_system)
+        return AppendCheckedUtf8(text, out, false, used);
+    return AppendSystem(text, out, false, used);
+}
+
+size_t CodePageConverter::AppendUtf8Part(std::string_view text, std::string& out, size_t& used) const
+{
+    if (m_singleByte) {
+        used = text.size();
+        return m_singleByte->Append(text, out);
+    }
+    if (!m_system)
+        return AppendCheckedUtf8(text, out, true, used);
+    return AppendSystem(text, out, true, used);
+}
+
 #ifdef _WIN32
 
 // UTF-16 scratch space between the code page and UTF-8, kept between calls.
 struct CodePageConverter::System {
+    explicit System(unsigned codePage)
+    {
+        CPINFO info;
+        maxCharSize = ::GetCPInfo(codePage, &info) ? info.MaxCharSize : 1;
+    }
     std::wstring wide;
+    unsigned maxCharSize;
 };
 
 CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
 {
     if (!IsSupported(codePage))
         throw CCodePageException(codePage);
-    if (codePage != kCodePageUtf8)
-        m_system = std::make_unique<System>();
+    if (codePage == kCodePageUtf8)
+        return;
+    m_system = std::make_unique<System>(codePage);
+    BuildSingleByteTable();
 }
 
 bool CodePageConverter::IsSupported(unsigned codePage)
@@ -177,32 +244,95 @@ bool CodePageConverter::IsSupported(unsigned codePage)
             MultiByteToWideChar(codePage, 0, "a", 1, &wide, 1) == 1);
 }
 
-void CodePageConverter::AppendUtf8(std::string_view text, std::string& out) const
+namespace {
+
+// Appends UTF-16 units as UTF-8.
+void AppendWide(const wchar_t* wide, int units, std::string& out)
 {
-    if (!m_system) {
-        AppendCheckedUtf8(text, out);
+    // A UTF-16 unit takes at most three UTF-8 bytes.
+    const std::size_t used = out.size();
+    out.resize(used + 3 * static_cast<std::size_t>(units));
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, out.data() + used, 3 * units,
+                                          nullptr, nullptr);
+    out.resize(used + static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+}
+
+} // namespace
+
+void CodePageConverter::BuildSingleByteTable()
+{
+    if (m_system->maxCharSize != 1)
         return;
+    auto table = std::make_unique<SingleByte>();
+    for (unsigned b = 0; b < 256; ++b) {
+        const char in = static_cast<char>(b);
+        wchar_t wide[2];
+        std::string utf8;
+        const int units = MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, &in, 1, wide, 2);
+        if (units > 0)
+            AppendWide(wide, units, utf8);
+        else
+            utf8 = kReplacement;
+        if (utf8.size() > 3)
+            return;
+        std::memcpy(table->Utf8[b], utf8.data(), utf8.size());
+        table->Length[b] = static_cast<std::uint8_t>(utf8.size());
+        table->Unmapped[b] = units <= 0;
     }
+    m_singleByte = std::move(table);
+}
+
+size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const
+{
+    // Where a double-byte page's piece ends on a lead byte, that byte waits
+    // for its trail byte in the next piece.
+    const bool doubleByte = m_system->maxCharSize == 2;
+    const auto isLead = [&](std::size_t at) {
+        return doubleByte && IsDBCSLeadByteEx(m_codePage, static_cast<BYTE>(text[at])) != 0;
+    };
+    used = text.size();
+    if (part && doubleByte) {
+        std::size_t at = 0;
+        while (at < text.size())
+            at += isLead(at) ? 2 : 1;
+        if (at > text.size())
+            used = text.size() - 1;
+    }
+    text = text.substr(0, used);
     if (text.empty())
-        return;   // the Win32 functions take an empty text for an error
+        return 0;   // the Win32 functions take an empty text for an error
     if (text.size() > INT_MAX / 6)
         throw std::length_error("CodePageConverter::AppendUtf8");
-    const int length = static_cast<int>(text.size());
     // No page gives more than two UTF-16 units (a surrogate pair) per byte.
     std::wstring& wide = m_system->wide;
     if (wide.size() < 2 * text.size())
         wide.resize(2 * text.size());
-    const int units = MultiByteToWideChar(m_codePage, 0, text.data(), length, wide.data(), 2 * length);
-    if (units <= 0) {
-        out.append(kReplacement);
-        return;
+    const auto convert = [&](std::string_view bytes, DWORD flags) {
+        return MultiByteToWideChar(m_codePage, flags, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                                   static_cast<int>(wide.size()));
+    };
+    int units = convert(text, MB_ERR_INVALID_CHARS);
+    if (units <= 0 && GetLastError() == ERROR_INVALID_FLAGS)
+        units = convert(text, 0);   // a page that checks nothing
+    if (units > 0) {
+        AppendWide(wide.data(), units, out);
+        return 0;
     }
-    // A UTF-16 unit takes at most three UTF-8 bytes.
-    const std::size_t used = out.size();
-    out.resize(used + 3 * static_cast<std::size_t>(units));
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, out.data() + used, 3 * units,
-                                          nullptr, nullptr);
-    out.resize(used + static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+    // Some character is not defined: one character at a time, so that each
+    // undefined one becomes U+FFFD and is counted.
+    std::size_t replaced = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = isLead(at) && at + 1 < text.size() ? 2 : 1;
+        const int one = convert(text.substr(at, length), MB_ERR_INVALID_CHARS);
+        if (one > 0) {
+            AppendWide(wide.data(), one, out);
+        } else {
+            out.append(kReplacement);
+            ++replaced;
+        }
+        at += length;
+    }
+    return replaced;
 }
 
 #else
@@ -223,6 +353,7 @@ std::string IconvName(unsigned codePage)
 }
 
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+const std::size_t kIconvError = static_cast<std::size_t>(-1);
 
 class Iconv {
 public:
@@ -256,6 +387,7 @@ CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
     m_system = std::make_unique<System>(codePage);
     if (!m_system->iconv.IsOpen())
         throw CCodePageException(codePage);
+    BuildSingleByteTable();
 }
 
 bool CodePageConverter::IsSupported(unsigned codePage)
@@ -263,39 +395,88 @@ bool CodePageConverter::IsSupported(unsigned codePage)
     return codePage == kCodePageUtf8 || Iconv(codePage).IsOpen();
 }
 
-void CodePageConverter::AppendUtf8(std::string_view text, std::string& out) const
+void CodePageConverter::BuildSingleByteTable()
 {
-    if (!m_system) {
-        AppendCheckedUtf8(text, out);
-        return;
+    const iconv_t cd = m_system->iconv.Get();
+    auto table = std::make_unique<SingleByte>();
+    for (unsigned b = 0; b < 256; ++b) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char in = static_cast<char>(b);
+        char* from = &in;
+        std::size_t inLeft = 1;
+        char utf8[16];
+        char* to = utf8;
+        std::size_t outLeft = sizeof utf8;
+        const bool unmapped = iconv(cd, &from, &inLeft, &to, &outLeft) == kIconvError;
+        if (unmapped && errno != EILSEQ)
+            return;   // a lead byte: a multibyte page
+        // A page whose converter holds a letter back (CP1258 composes it
+        // with an accent that may follow) keeps its own conversion.
+        if (!unmapped && to == utf8)
+            return;
+        const char* const converted = to;
+        iconv(cd, nullptr, nullptr, &to, &outLeft);
+        if (to != converted)
+            return;
+        const std::string_view form = unmapped ? kReplacement : std::string_view(utf8, static_cast<std::size_t>(to - utf8));
+        if (form.size() > 3)
+            return;
+        std::memcpy(table->Utf8[b], form.data(), form.size());
+        table->Length[b] = static_cast<std::uint8_t>(form.size());
+        table->Unmapped[b] = unmapped;
     }
+    m_singleByte = std::move(table);
+}
+
+size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const
+{
     const iconv_t cd = m_system->iconv.Get();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);   // every text starts in the initial shift state
     char* in = const_cast<char*>(text.data());      // iconv's signature; it only reads there
     std::size_t inLeft = text.size();
-    std::size_t used = out.size();
+    std::size_t done = out.size();
+    std::size_t replaced = 0;
     // Three UTF-8 bytes per byte are enough for the pages in use; E2BIG grows it otherwise.
-    out.resize(used + 3 * inLeft + kReplacement.size());
+    out.resize(done + 3 * inLeft + 2 * kReplacement.size());
+    const auto room = [&]() { return out.size() - done; };
     while (inLeft > 0) {
-        char* dest = out.data() + used;
-        std::size_t destLeft = out.size() - used;
+        char* dest = out.data() + done;
+        std::size_t destLeft = room();
         const std::size_t result = iconv(cd, &in, &inLeft, &dest, &destLeft);
-        used = out.size() - destLeft;
-        if (result != static_cast<std::size_t>(-1))
+        done = out.size() - destLeft;
+        if (result != kIconvError)
             break;
         const int error = errno;
-        if (error == E2BIG || out.size() - used < kReplacement.size()) {
+        if (error == E2BIG || room() < kReplacement.size()) {
             out.resize(2 * out.size());
             continue;
         }
-        out.replace(used, kReplacement.size(), kReplacement);
-        used += kReplacement.size();
-        if (error == EINVAL)   // a sequence cut short by the end of the text
+        if (error == EINVAL && part)
+            break;   // a character cut short: the next piece completes it
+        out.replace(done, kReplacement.size(), kReplacement);
+        done += kReplacement.size();
+        ++replaced;
+        if (error == EINVAL) {   // a sequence cut short by the end of the text
+            inLeft = 0;
             break;
+        }
         ++in;   // EILSEQ: a byte the page does not define
         --inLeft;
     }
-    out.resize(used);
+    // A converter may hold the last character back until told the text has
+    // ended (CP1258 does, in case an accent follows it).
+    for (;;) {
+        char* dest = out.data() + done;
+        std::size_t destLeft = room();
+        const bool full = iconv(cd, nullptr, nullptr, &dest, &destLeft) == kIconvError && errno == E2BIG;
+        done = out.size() - destLeft;
+        if (!full)
+            break;
+        out.resize(2 * out.size());
+    }
+    out.resize(done);
+    used = text.size() - inLeft;
+    return replaced;
 }
 
 #endif

@@ -19,9 +19,11 @@ unsigned CodePageFromName(std::string_view name);
 
 // Converts text from a code page to UTF-8 with the system's converters (iconv on
 // POSIX, the code-page functions on Windows); UTF-8 itself is checked here, the
-// same way on both. Every byte sequence the code page does not define becomes one
-// U+FFFD and conversion goes on; NUL bytes stay NUL bytes. An object keeps
-// conversion state and scratch space: use it from one thread at a time.
+// same way on both. A single-byte page is asked once for each of its 256 bytes
+// and converted from that table. Every byte sequence the code page does not
+// define becomes one U+FFFD and conversion goes on; NUL bytes stay NUL bytes.
+// An object keeps conversion state and scratch space: use it from one thread at
+// a time.
 class CodePageConverter {
 public:
     // Throws CCodePageException when the system cannot convert from codePage.
@@ -32,17 +34,28 @@ public:
 
     unsigned CodePage() const { return m_codePage; }
 
-    // Appends the UTF-8 form of text to out. Meant for millions of short texts:
-    // nothing is allocated but out's growth.
-    void AppendUtf8(std::string_view text, std::string& out) const;
+    // Appends the UTF-8 form of text to out and returns how many U+FFFD stand
+    // for sequences the code page does not define. Meant for millions of short
+    // texts: nothing is allocated but out's growth.
+    size_t AppendUtf8(std::string_view text, std::string& out) const;
+    // The same for one piece of a longer text: a character that the piece's
+    // end cuts short is left for the next piece, and `used` says how many bytes
+    // were converted.
+    size_t AppendUtf8Part(std::string_view text, std::string& out, size_t& used) const;
 
     static bool IsSupported(unsigned codePage);
 
 private:
-    struct System;   // the platform's converter and its scratch space
+    struct System;       // the platform's converter and its scratch space
+    struct SingleByte;   // each byte's UTF-8 form, for a single-byte page
+
+    // The system's conversion; with `part`, stops before a character cut short.
+    size_t AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const;
+    void BuildSingleByteTable();
 
     unsigned m_codePage;
-    std::unique_ptr<System> m_system;   // null for UTF-8
+    std::unique_ptr<System> m_system;           // null for UTF-8
+    std::unique_ptr<SingleByte> m_singleByte;   // null for UTF-8 and multibyte pages
 };
 
 // A table or a user asked for a code page the system cannot convert from.

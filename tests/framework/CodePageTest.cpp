@@ -70,6 +70,38 @@ TEST(CodePageTest, ConvertsToUtf8)
     }
 }
 
+TEST(CodePageTest, CountsUndefinedSequencesAndJoinsPieces)
+{
+    using namespace std::string_literals;
+    const struct { unsigned codePage; std::string bytes; std::string utf8; size_t replaced; } cases[] = {
+        { kCodePageUtf8, "a\xFF" "b\xE2\x82", "a" + Replacements(1) + "b" + Replacements(1), 2 },
+        { kCodePageUtf8, "ñ€𝄞", "ñ€𝄞", 0 },
+        { 932, "\x82\xA0\x93\xFA", "あ日", 0 },
+        { 1252, "\xE1\x80", "á€", 0 },
+        // A converter that holds a letter back for an accent that may follow
+        // still gives it at the end of the text.
+        { 1258, "ab", "ab", 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        const CodePageConverter converter(c.codePage);
+        std::string whole;
+        EXPECT_EQ(converter.AppendUtf8(c.bytes, whole), c.replaced);
+        EXPECT_EQ(whole, c.utf8);
+        // Cut anywhere, the pieces give the same text: a character cut short
+        // waits for the next piece.
+        for (size_t cut = 0; cut <= c.bytes.size(); ++cut) {
+            std::string pieces;
+            size_t used = 0;
+            size_t replaced = converter.AppendUtf8Part(std::string_view(c.bytes).substr(0, cut), pieces, used);
+            EXPECT_LE(used, cut);
+            replaced += converter.AppendUtf8(std::string_view(c.bytes).substr(used), pieces);
+            EXPECT_EQ(pieces, c.utf8) << cut;
+            EXPECT_EQ(replaced, c.replaced) << cut;
+        }
+    }
+}
+
 TEST(CodePageTest, SupportsTheCommonPagesOnly)
 {
     for (const unsigned codePage : { 437u, 737u, 850u, 852u, 857u, 861u, 865u, 866u, 874u, 932u,

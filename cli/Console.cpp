@@ -13,18 +13,27 @@
 
 namespace {
 
-// The text's parts before, between and after each occurrence of the name,
-// each handed to program(), and each occurrence to name().
+// The text's parts before, between and after each occurrence of the names,
+// each handed to program(), and each occurrence to name(); where two names
+// begin at one place, the longer is the one there.
 template <class Program, class Name>
-void Split(std::string_view text, std::string_view fileName, Program program, Name name)
+void Split(std::string_view text, std::initializer_list<std::string_view> fileNames, Program program, Name name)
 {
-    while (!fileName.empty()) {
-        const size_t at = text.find(fileName);
-        if (at == std::string_view::npos)
+    for (;;) {
+        size_t first = std::string_view::npos;
+        std::string_view found;
+        for (const std::string_view fileName : fileNames) {
+            const size_t at = fileName.empty() ? std::string_view::npos : text.find(fileName);
+            if (at < first || (at == first && at != std::string_view::npos && fileName.size() > found.size())) {
+                first = at;
+                found = fileName;
+            }
+        }
+        if (first == std::string_view::npos)
             break;
-        program(text.substr(0, at));
-        name(fileName);
-        text.remove_prefix(at + fileName.size());
+        program(text.substr(0, first));
+        name(found);
+        text.remove_prefix(first + found.size());
     }
     program(text);
 }
@@ -44,7 +53,7 @@ void AppendWide(unsigned codePage, std::string_view text, std::wstring& out)
 
 } // namespace
 
-void WriteText(Stream stream, std::string_view text, std::string_view fileName)
+void WriteText(Stream stream, std::string_view text, std::initializer_list<std::string_view> fileNames)
 {
 #ifdef _WIN32
     HANDLE handle = ::GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -52,7 +61,7 @@ void WriteText(Stream stream, std::string_view text, std::string_view fileName)
     DWORD done = 0;
     if (::GetConsoleMode(handle, &mode)) {
         std::wstring wide;
-        Split(text, fileName, [&](std::string_view part) { AppendWide(kCodePageWindows1252, part, wide); },
+        Split(text, fileNames, [&](std::string_view part) { AppendWide(kCodePageWindows1252, part, wide); },
               [&](std::string_view name) { AppendWide(CP_ACP, name, wide); });
         ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
         return;
@@ -61,7 +70,7 @@ void WriteText(Stream stream, std::string_view text, std::string_view fileName)
 #else
     const CodePageConverter converter(kCodePageWindows1252);
     std::string bytes;
-    Split(text, fileName, [&](std::string_view part) { converter.AppendUtf8(part, bytes); },
+    Split(text, fileNames, [&](std::string_view part) { converter.AppendUtf8(part, bytes); },
           [&](std::string_view name) { bytes += name; });
     const int fd = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
     for (size_t done = 0; done < bytes.size();) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 
 // The two streams of a console program.
@@ -9,8 +10,12 @@ enum class Stream { Output, Error };
 // a stream, so that a terminal shows its accents: as UTF-8 on POSIX, in the
 // console's own characters on Windows; redirected on Windows, the bytes go
 // out as they are. A file name inside the text keeps the bytes the system
-// spells it with.
-void WriteText(Stream stream, std::string_view text, std::string_view fileName = {});
+// spells it with; so do the names of several files.
+void WriteText(Stream stream, std::string_view text, std::initializer_list<std::string_view> fileNames);
+inline void WriteText(Stream stream, std::string_view text, std::string_view fileName = {})
+{
+    WriteText(stream, text, { fileName });
+}
 
 // The code page of the command line's arguments.
 unsigned CommandLineCodePage();

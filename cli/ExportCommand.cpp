@@ -1,11 +1,15 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/Console.h"
+#include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "framework/CFile.h"
 #include "framework/CodePage.h"
+#include "framework/FilePath.h"
+#include "table/MemoFile.h"
 #include "table/mDBase.h"
 
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -30,6 +34,15 @@ const char kHelp[] =
     "  --header      primero una l\xEDnea con los nombres de los campos\n"
     "  --utf8[=CP]   convierte el texto a UTF-8 desde la p\xE1gina de c\xF3" "digos CP, o desde\n"
     "                la que nombre el archivo .cpg de la tabla o su byte de idioma\n"
+    "  --memo        con --tab o --csv, el texto de los campos M (del archivo .dbt\n"
+    "                o .fpt de la tabla) en lugar de su n\xFAmero de bloque\n"
+    "  --skip-deleted  no escribe los registros marcados como borrados\n"
+    "\n"
+    "SQL:\n"
+    "  --sql[=postgresql|sqlite]  un script que crea la tabla con sus tipos y la\n"
+    "                carga, en UTF-8, con los memos (por omisi\xF3n, PostgreSQL);\n"
+    "                la salida se llama como la tabla con la extensi\xF3n .sql\n"
+    "  --replace     con --sql, borra antes la tabla si ya existe\n"
     "\n"
     "Salida:\n"
     "  -o ARCHIVO    la salida de una sola tabla; -o - la escribe en la salida est\xE1ndar\n"
@@ -46,7 +59,11 @@ const char kStandardOutputName[] = "(salida est\xE1ndar)";
 struct Options {
     ExportFormat Layout = ExportFormat::FixedLength;
     std::string Separator;     // as the command line gives it
+    std::optional<SqlDialect> Sql;   // a script instead of a text layout
     bool Header = false;
+    bool Memo = false;
+    bool SkipDeleted = false;
+    bool Replace = false;
     bool Utf8 = false;
     unsigned CodePage = 0;     // given with --utf8=; 0: the table's own
     std::optional<std::string> Output;
@@ -88,6 +105,7 @@ void SetLayout(Options& options, ExportFormat layout, std::string_view separator
 {
     options.Layout = layout;
     options.Separator = separator;
+    options.Sql.reset();
 }
 
 Request Parse(const std::vector<std::string>& arguments, Options& options)
@@ -121,6 +139,18 @@ Request Parse(const std::vector<std::string>& arguments, Options& options)
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
+        } else if (argument == "--sql" || argument == "--sql=postgresql") {
+            options.Sql = SqlDialect::PostgreSql;
+        } else if (argument == "--sql=sqlite") {
+            options.Sql = SqlDialect::Sqlite;
+        } else if (StartsWith(argument, "--sql=")) {
+            throw UsageError{ "Base de datos desconocida: " + argument.substr(6) + "; --sql= admite postgresql o sqlite.\n" };
+        } else if (argument == "--replace") {
+            options.Replace = true;
+        } else if (argument == "--memo") {
+            options.Memo = true;
+        } else if (argument == "--skip-deleted") {
+            options.SkipDeleted = true;
         } else if (argument == "--header") {
             options.Header = true;
         } else if (argument == "--utf8") {
@@ -145,45 +175,26 @@ Request Parse(const std::vector<std::string>& arguments, Options& options)
         throw UsageError{ "-o y -d no van juntas.\n" };
     if (options.Output && options.Tables.size() > 1)
         throw UsageError{ "-o nombra la salida de una sola tabla; para varias, use -d CARPETA.\n" };
+    const bool unbounded = options.Layout == ExportFormat::TabSeparated || options.Layout == ExportFormat::CommaSeparated;
+    if (options.Memo && !options.Sql && !unbounded)
+        throw UsageError{ "--memo solo vale con --tab o --csv: la longitud fija y los otros separadores "
+                          "no tienen forma de guardar un texto de cualquier longitud.\n" };
+    if (options.Replace && !options.Sql)
+        throw UsageError{ "--replace solo vale con --sql.\n" };
+    if (options.Header && options.Sql)
+        throw UsageError{ "--header no vale con --sql: el script ya nombra las columnas.\n" };
     return Request::Export;
-}
-
-bool IsSeparator(char c)
-{
-#ifdef _WIN32
-    return c == '\\' || c == '/' || c == ':';
-#else
-    return c == '/';
-#endif
-}
-
-// Where the name of the file begins, after its folder.
-size_t NameStart(std::string_view path)
-{
-    size_t at = path.size();
-    while (at > 0 && !IsSeparator(path[at - 1]))
-        --at;
-    return at;
-}
-
-// The path with its extension, if its name has one, replaced.
-std::string WithExtension(std::string_view path, std::string_view extension)
-{
-    const size_t name = NameStart(path);
-    const size_t dot = path.rfind('.');
-    const size_t end = dot != std::string_view::npos && dot > name ? dot : path.size();
-    return std::string(path.substr(0, end)) + std::string(extension);
 }
 
 std::string OutputPath(const Options& options, const std::string& table)
 {
     if (options.Output)
         return *options.Output;
-    const std::string beside = WithExtension(table, ".txt");
+    const std::string beside = WithExtension(table, options.Sql ? ".sql" : ".txt");
     if (!options.Folder)
         return beside;
     std::string folder = *options.Folder;
-    if (!folder.empty() && !IsSeparator(folder.back()))
+    if (!folder.empty() && !IsPathSeparator(folder.back()))
         folder += '/';
     return folder + beside.substr(NameStart(beside));
 }
@@ -235,6 +246,63 @@ void ReportFailure(const CString& message, const std::string& fileName)
     WriteText(Stream::Error, (message + "\n").View(), fileName);
 }
 
+// What the export could not write as stored, one line for each kind.
+void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
+                    const MemoFile* memo, unsigned codePage, bool sql)
+{
+    const std::string memoPath = memo ? memo->GetPath().GetString() : "";
+    for (int kind = 0; kind < ExportWarnings::kKinds; ++kind) {
+        const ExportWarnings::Tally& tally = warnings.Of[kind];
+        if (tally.Count == 0)
+            continue;
+        CString what;
+        const char* written = "se escriben como NULL";
+        switch (kind) {
+        case ExportWarnings::UnreadableMemo:
+            what.Format("memos ilegibles en %s", memoPath.c_str());
+            if (!sql)
+                written = "se escriben vac\xEDos";
+            break;
+        case ExportWarnings::InvalidValue:
+            what = "valores que no son lo que dice su tipo";
+            break;
+        default:
+            // A script cannot hold a NUL in a text either.
+            what.Format("bytes sin car\xE1" "cter en la p\xE1gina de c\xF3" "digos %u%s", codePage, sql ? ", o NUL" : "");
+            written = "se escriben como U+FFFD";
+            break;
+        }
+        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
+            ? table.GetField(tally.Field).Name : CString();
+        CString warning;
+        warning.Format("Aviso: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n", path.c_str(),
+                       what.GetString(), static_cast<unsigned long long>(tally.Count), tally.Record,
+                       field.GetString(), written);
+        WriteText(Stream::Error, warning.View(), { path, memoPath });
+    }
+}
+
+// Whether the export reads the table's memo file: the memo texts of "M"
+// fields, or, in a script, every field kept there.
+bool ReadsMemoFile(const Options& options, const mDBase& table)
+{
+    if (!options.Memo && !options.Sql)
+        return false;
+    for (int i = 0; i < table.GetFieldCount(); ++i) {
+        const MemoUse use = table.GetField(i).Memo;
+        if (use == MemoUse::Text || (options.Sql && use == MemoUse::Binary))
+            return true;
+    }
+    return false;
+}
+
+// The script's table: the file's name without its extension, in UTF-8.
+std::string ScriptTableName(const std::string& path)
+{
+    const std::string name = path.substr(NameStart(path));
+    return CommandLineUtf8(WithExtension(name, ""));
+}
+
 // Exports one table as the options say. False, with the cause reported, when
 // it could not be.
 bool ExportTable(const Options& options, const std::string& path, std::set<std::string>& written)
@@ -255,22 +323,42 @@ bool ExportTable(const Options& options, const std::string& path, std::set<std::
             ReportFailure(CFileException(CFileException::fileNotFound, path.c_str()).GetErrorMessage(), path);
             return false;
         }
+        // Held like the table while the table is read, and never changed.
+        std::optional<MemoFile> memo;
+        if (ReadsMemoFile(options, table)) {
+            memo.emplace();
+            memo->Open(path.c_str(), table.GetVersion());
+        }
+        // A script's texts are always UTF-8.
         std::optional<CodePageConverter> converter;
-        if (options.Utf8)
+        if (options.Utf8 || options.Sql)
             converter.emplace(TableCodePage(options, path, table));
-        const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
-        TextExportWriter writer(options.Layout, CString(std::string_view(separator)));
-        writer.SetHeaderLine(options.Header);
-        writer.SetConverter(converter ? &*converter : nullptr);
+
+        std::unique_ptr<ExportWriter> writer;
+        if (options.Sql) {
+            auto script = std::make_unique<SqlScriptWriter>(*options.Sql, ScriptTableName(path), *converter);
+            script->SetReplace(options.Replace);
+            writer = std::move(script);
+        } else {
+            const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
+            auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
+            text->SetHeaderLine(options.Header);
+            text->SetConverter(converter ? &*converter : nullptr);
+            writer = std::move(text);
+        }
+        writer->SetMemoFile(memo ? &*memo : nullptr);
+        writer->SetSkipDeleted(options.SkipDeleted);
         if (toStandardOutput) {
             CFile out;
             out.OpenStandardOutput(kStandardOutputName);
-            writer.Write(table, out);
+            writer->Write(table, out);
             out.Close();
         } else {
-            writer.Export(table, output.c_str());
+            writer->Export(table, output.c_str());
             written.insert(output);
         }
+        ReportWarnings(writer->GetWarnings(), path, table, memo ? &*memo : nullptr,
+                       converter ? converter->CodePage() : 0, options.Sql.has_value());
         return true;
     } catch (const CFileException& e) {
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());

@@ -10,14 +10,34 @@ namespace {
 
 const char kLineEnd[] = "\r\n";
 
-// Lines gather in a block until it holds this much, then go out in one
-// write: a few system calls per thousand records instead of one per record.
-constexpr size_t kBlockSize = 256 * 1024;
-
-void WriteBlock(LineBuffer& block, CFile& out)
+// A memo in the comma-separated layout: its quotes doubled, its line breaks
+// kept inside the quotes, as spreadsheets and databases read it.
+void AppendQuotedPiece(LineBuffer& line, std::string_view text)
 {
-    out.Write(block.Data(), static_cast<unsigned>(block.Size()));
-    block.Clear();
+    for (size_t quote; (quote = FindByte(text, '"')) != std::string_view::npos;) {
+        line.Append(text.substr(0, quote + 1));
+        line.Append('"');
+        text.remove_prefix(quote + 1);
+    }
+    line.Append(text);
+}
+
+// A memo in the tab-separated layout, as PostgreSQL's COPY reads text: the
+// bytes that would end the value or the line, and the escape itself, escaped.
+void AppendEscapedPiece(LineBuffer& line, std::string_view text)
+{
+    size_t from = 0;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const char escaped = c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : 0;
+        if (!escaped)
+            continue;
+        line.Append(text.substr(from, at - from));
+        line.Append('\\');
+        line.Append(escaped);
+        from = at + 1;
+    }
+    line.Append(text.substr(from));
 }
 
 } // namespace
@@ -27,13 +47,11 @@ void WriteBlock(LineBuffer& block, CFile& out)
 // stored text. A readable text is a view into the table's record, which may
 // be read past its end.
 ORVALIS_ALWAYS_INLINE void TextExportWriter::AppendValue(LineBuffer& line, std::string_view text, bool quoted,
-                                                         bool readable) const
+                                                         bool readable, int field)
 {
     static_assert(mDBase::kViewSlack >= LineBuffer::kReadable);
-    if (m_converter) {
-        m_converted.clear();
-        m_converter->AppendUtf8(text, m_converted);
-        text = m_converted;
+    if (Converter()) {
+        text = Converted(text, field);
         readable = false;
     }
     if (!quoted) {
@@ -72,10 +90,36 @@ ORVALIS_ALWAYS_INLINE void TextExportWriter::AppendSeparator(LineBuffer& line) c
         line.Append(m_separator.View());
 }
 
-void TextExportWriter::AppendLine(const mDBase& table, LineBuffer& line) const
+void TextExportWriter::AppendMemoText(const mDBase& table, int i, LineBuffer& line)
+{
+    const bool quoted = m_layout == ExportFormat::CommaSeparated;
+    MemoFile::Memo memo;
+    const MemoFound found = FindMemo(table, i, memo);
+    if (found == MemoFound::Found && memo.Type != MemoFile::Content::Text) {
+        // A picture or object in an "M" field is no text: its block number,
+        // as without memos.
+        m_scratch.clear();
+        table.AppendDisplayText(i, m_scratch);
+        AppendValue(line, m_scratch, quoted, false, i);
+        return;
+    }
+    if (quoted)
+        line.Append('"');
+    if (found == MemoFound::Found)
+        AppendMemo(memo, i, true, line, [&](std::string_view piece) {
+            if (quoted)
+                AppendQuotedPiece(line, piece);
+            else
+                AppendEscapedPiece(line, piece);
+        });
+    if (quoted)
+        line.Append('"');
+}
+
+void TextExportWriter::AppendRecord(const mDBase& table, LineBuffer& line)
 {
     const int fields = table.GetFieldCount();
-    if (m_layout == ExportFormat::FixedLength && !m_converter) {
+    if (m_layout == ExportFormat::FixedLength && !Converter()) {
         // Most tables: the line is the record without its deletion flag.
         if (const auto record = table.RecordTextView()) {
             line.Append(*record);
@@ -84,25 +128,31 @@ void TextExportWriter::AppendLine(const mDBase& table, LineBuffer& line) const
             return;
         }
     }
+    // Only the separated layouts without a character of the user's can hold
+    // a text of any length.
+    const bool memoTexts = ReadsMemos() &&
+        (m_layout == ExportFormat::TabSeparated || m_layout == ExportFormat::CommaSeparated);
     for (int i = 0; i < fields; ++i) {
         const FieldDescriptor& field = table.GetField(i);
         const bool quoted = m_layout == ExportFormat::CommaSeparated && field.IsCharacter();
-        if (field.IsBinary()) {
+        if (memoTexts && field.Memo == MemoUse::Text) {
+            AppendMemoText(table, i, line);
+        } else if (field.IsBinary()) {
             // Binary values as the list shows them, in the separated layouts:
             // their raw renderings are empty, so that no binary byte reaches
             // a text file.
             if (m_layout != ExportFormat::FixedLength) {
                 m_scratch.clear();
                 table.AppendDisplayText(i, m_scratch);
-                AppendValue(line, m_scratch, quoted, false);
+                AppendValue(line, m_scratch, quoted, false, i);
             }
         } else if (m_layout == ExportFormat::FixedLength) {
             const mDBase::StoredText raw = table.FieldTextView(i);
-            AppendValue(line, raw.Bytes, false, true);
+            AppendValue(line, raw.Bytes, false, true, i);
             if (raw.Padding > 0)
                 line.Append(raw.Padding, ' ');
         } else {
-            AppendValue(line, table.ExportTextView(i), quoted, true);
+            AppendValue(line, table.ExportTextView(i), quoted, true, i);
         }
         if (i < fields - 1)
             AppendSeparator(line);
@@ -111,8 +161,10 @@ void TextExportWriter::AppendLine(const mDBase& table, LineBuffer& line) const
         line.Append(kLineEnd);
 }
 
-void TextExportWriter::AppendHeader(const mDBase& table, LineBuffer& line) const
+void TextExportWriter::AppendStart(const mDBase& table, LineBuffer& line)
 {
+    if (!m_header)
+        return;
     const int fields = table.GetFieldCount();
     for (int i = 0; i < fields; ++i) {
         std::string_view name = table.GetField(i).Name.View();
@@ -121,10 +173,10 @@ void TextExportWriter::AppendHeader(const mDBase& table, LineBuffer& line) const
             // names stand over their columns.
             const auto width = static_cast<size_t>(table.GetFieldWidth(i));
             name = name.substr(0, width);
-            AppendValue(line, name, false, false);
+            AppendValue(line, name, false, false, i);
             line.Append(width - name.size(), ' ');
         } else {
-            AppendValue(line, name, m_layout == ExportFormat::CommaSeparated, false);
+            AppendValue(line, name, m_layout == ExportFormat::CommaSeparated, false, i);
         }
         if (i < fields - 1)
             AppendSeparator(line);
@@ -133,57 +185,10 @@ void TextExportWriter::AppendHeader(const mDBase& table, LineBuffer& line) const
         line.Append(kLineEnd);
 }
 
-CString TextExportWriter::FormatLine(const mDBase& table) const
+CString TextExportWriter::FormatLine(const mDBase& table)
 {
     LineBuffer line(256);
-    AppendLine(table, line);
+    SetRecord(table.GetCurrentRecord());
+    AppendRecord(table, line);
     return CString(line.View());
-}
-
-void TextExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first) const
-{
-    LineBuffer block(kBlockSize + kBlockSize / 4);
-    table.GoTo(first);
-    // 64 bits: a 32-bit counter would never pass the last of 4,294,967,295
-    // records.
-    for (std::uint64_t record = first; record <= table.GetRecordCount(); ++record) {
-        AppendLine(table, block);
-        if (block.Size() >= kBlockSize)
-            WriteBlock(block, out);
-        table.MoveNext();
-    }
-    WriteBlock(block, out);
-}
-
-void TextExportWriter::Write(mDBase& table, CFile& out) const
-{
-    if (m_header) {
-        LineBuffer line(256);
-        AppendHeader(table, line);
-        WriteBlock(line, out);
-    }
-    WriteRecords(table, out);
-}
-
-void TextExportWriter::Export(mDBase& table, const CString& path) const
-{
-    // Where the open table cannot be locked against its own export, creating
-    // the text file would empty the table.
-    if (table.IsOpen() && CFile::IsSameFile(table.GetPath(), path))
-        throw CFileException(CFileException::accessDenied, path, 0,
-                             "La salida %s es la propia tabla; no se escribe sobre ella.");
-    CFile out;
-    out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
-    try {
-        Write(table, out);
-        out.Close();
-    } catch (...) {
-        out.Abort();
-        try {
-            CFile::Remove(path);
-        } catch (const CFileException&) {
-            // The error that ended the export is the one to report.
-        }
-        throw;
-    }
 }

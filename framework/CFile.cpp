@@ -1,6 +1,10 @@
 #include "framework/CFile.h"
 
+#include "framework/FilePath.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -10,6 +14,7 @@
 #include <string>
 #include <string_view>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -379,6 +384,32 @@ bool CFile::IsSameFile(const CString& first, const CString& second)
     return ::stat(first, &a) == 0 && ::stat(second, &b) == 0 && a.st_dev == b.st_dev
         && a.st_ino == b.st_ino;
 #endif
+}
+
+CString CFile::FindIgnoringCase(const CString& path)
+{
+    CFileStatus status;
+    if (GetStatus(path, status))
+        return path; // Windows finds names in any letter case
+#ifndef _WIN32
+    const std::string_view spelled = path.View();
+    const size_t nameStart = NameStart(spelled);
+    const std::string_view name = spelled.substr(nameStart);
+    const std::string folder(nameStart > 0 ? spelled.substr(0, nameStart) : std::string_view("./"));
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto sameName = [&](std::string_view other) {
+        return other.size() == name.size()
+            && std::equal(other.begin(), other.end(), name.begin(),
+                          [&](char a, char b) { return lower(a) == lower(b); });
+    };
+    std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.c_str()), ::closedir);
+    if (!entries)
+        return CString();
+    while (const dirent* entry = ::readdir(entries.get()))
+        if (sameName(entry->d_name))
+            return CString(spelled.substr(0, nameStart)) + entry->d_name;
+#endif
+    return CString();
 }
 
 void CFile::Remove(const CString& path)

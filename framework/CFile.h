@@ -65,6 +65,9 @@ public:
     // can connect to the pipe.
     static bool GetStatus(const CString& path, CFileStatus& status);
     static void Remove(const CString& path);
+    // The existing file in path's folder whose name is path's name in any
+    // letter case, the exact spelling first; empty when there is none.
+    static CString FindIgnoringCase(const CString& path);
     // True when both paths name one existing file, whatever links, letter
     // case or ".." lead to it.
     static bool IsSameFile(const CString& first, const CString& second);

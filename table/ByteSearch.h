@@ -25,16 +25,16 @@ inline std::uint64_t ZeroBytes(std::uint64_t word)
 }
 
 // Where the byte first occurs in the text; npos when it does not.
-inline size_t FindByte(std::string_view text, char byte)
+inline size_t FindByte(std::string_view text, char wanted)
 {
-    const std::uint64_t pattern = 0x0101010101010101u * static_cast<unsigned char>(byte);
+    const std::uint64_t pattern = 0x0101010101010101u * static_cast<unsigned char>(wanted);
     const auto find = [&](size_t at) -> size_t {
         const std::uint64_t matches = ZeroBytes(LoadWord(text.data() + at) ^ pattern);
         return matches ? at + static_cast<size_t>(__builtin_ctzll(matches) / 8) : std::string_view::npos;
     };
     if (text.size() < 8) {
         for (size_t at = 0; at < text.size(); ++at)
-            if (text[at] == byte)
+            if (text[at] == wanted)
                 return at;
         return std::string_view::npos;
     }

@@ -1,5 +1,6 @@
 #include "table/TableFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -50,17 +51,11 @@ CString FormatLevel7Long(const char* stored)
     return Decimal(static_cast<std::int32_t>(bits ^ 0x80000000u));
 }
 
-// A dBase level 7 double: big-endian, with the sign bit set for positive
-// values and every bit inverted for negative ones, so that the bytes sort as
-// the numbers. All zero bytes hold no value.
 CString FormatLevel7Double(const char* stored)
 {
-    std::uint64_t bits = BigEndian<8>(stored);
-    if (bits == 0)
+    double value;
+    if (!DecodeDouble(FieldKind::Level7Double, stored, value))
         return CString();
-    constexpr std::uint64_t kSign = 0x8000000000000000u;
-    bits = (bits & kSign) ? bits & ~kSign : ~bits;
-    const double value = AsDouble(bits);
     if (!std::isfinite(value))
         return NonFinite(value);
     CString text;
@@ -95,42 +90,28 @@ CString FormatCurrency(const char* stored)
     return text;
 }
 
-// A Julian day number and milliseconds after midnight, in the proleptic
-// Gregorian calendar. Eight zero bytes and eight blanks fall outside the
-// years 1 to 9999, as every other day without a date there does.
 CString FormatDateTime(const char* stored)
 {
-    constexpr std::int64_t kFirstDay = 1721426; // 0001-01-01
-    constexpr std::int64_t kLastDay = 5373484;  // 9999-12-31
-    constexpr std::int64_t kDayMs = 86400000;
-    const auto day = static_cast<std::int64_t>(LittleEndian<4>(stored));
-    const auto ms = static_cast<std::int64_t>(LittleEndian<4>(stored + 4));
-    if (day < kFirstDay || day > kLastDay || ms >= kDayMs)
+    DateTime value;
+    if (DecodeDateTime(stored, value) != Decoded::Value)
         return CString();
-    // Richards' conversion of a Julian day number to a Gregorian date.
-    const std::int64_t f = day + 1401 + (((4 * day + 274277) / 146097) * 3) / 4 - 38;
-    const std::int64_t e = 4 * f + 3;
-    const std::int64_t h = 5 * ((e % 1461) / 4) + 2;
-    const std::int64_t dayOfMonth = (h % 153) / 5 + 1;
-    const std::int64_t month = (h / 153 + 2) % 12 + 1;
-    const std::int64_t year = e / 1461 - 4716 + (14 - month) / 12;
     char text[20];
-    const auto two = [&](char* at, std::int64_t n) {
+    const auto two = [&](char* at, unsigned n) {
         at[0] = static_cast<char>('0' + n / 10);
         at[1] = static_cast<char>('0' + n % 10);
     };
-    two(text, year / 100);
-    two(text + 2, year % 100);
+    two(text, value.Date.Year / 100);
+    two(text + 2, value.Date.Year % 100);
     text[4] = '-';
-    two(text + 5, month);
+    two(text + 5, value.Date.Month);
     text[7] = '-';
-    two(text + 8, dayOfMonth);
+    two(text + 8, value.Date.Day);
     text[10] = ' ';
-    two(text + 11, ms / 3600000);
+    two(text + 11, value.Milliseconds / 3600000);
     text[13] = ':';
-    two(text + 14, ms / 60000 % 60);
+    two(text + 14, value.Milliseconds / 60000 % 60);
     text[16] = ':';
-    two(text + 17, ms / 1000 % 60);
+    two(text + 17, value.Milliseconds / 1000 % 60);
     return CString(text, 19);
 }
 
@@ -226,6 +207,183 @@ CString FormatBinary(FieldKind kind, const char* stored)
     default:
         return CString();
     }
+}
+
+MemoFormat MemoFormatOf(std::uint8_t version)
+{
+    switch (version) {
+    case 0x30: case 0x31: case 0x32: case 0xF5: case 0xFB:
+        return MemoFormat::FoxPro;
+    case 0x03: case 0x83:
+        return MemoFormat::DBaseIII;
+    default:
+        return MemoFormat::DBaseIV;
+    }
+}
+
+MemoUse MemoUseOf(TableFamily family, char type, std::uint16_t length)
+{
+    switch (type) {
+    case 'M':           return MemoUse::Text;
+    case 'G': case 'P': case 'W':
+        return MemoUse::Binary;
+    case 'B':           // a double in Visual FoxPro
+        return family != TableFamily::VisualFoxPro && length == 10 ? MemoUse::Binary : MemoUse::None;
+    default:            return MemoUse::None;
+    }
+}
+
+MemoPointer MemoBlockOf(FieldKind kind, std::string_view stored, std::uint64_t& block)
+{
+    block = 0;
+    if (kind == FieldKind::MemoBlock) {
+        if (stored.size() < 4)
+            return MemoPointer::Invalid;
+        block = LittleEndian<4>(stored.data());
+        return block == 0 ? MemoPointer::None : MemoPointer::Block;
+    }
+    // Blanks or NULs around the digits; some writers leave an empty
+    // pointer as NUL bytes.
+    const auto padding = [](char c) { return c == ' ' || c == '\0'; };
+    while (!stored.empty() && padding(stored.front()))
+        stored.remove_prefix(1);
+    while (!stored.empty() && padding(stored.back()))
+        stored.remove_suffix(1);
+    // Nineteen digits cannot overflow; no memo file holds that many blocks.
+    if (stored.size() > 19)
+        return MemoPointer::Invalid;
+    for (const char c : stored) {
+        if (c < '0' || c > '9')
+            return MemoPointer::Invalid;
+        block = block * 10 + static_cast<unsigned>(c - '0');
+    }
+    return block == 0 ? MemoPointer::None : MemoPointer::Block;
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+unsigned DigitsValue(std::string_view digits)
+{
+    unsigned value = 0;
+    for (const char c : digits)
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    return value;
+}
+
+bool IsLeapYear(unsigned year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+bool IsCalendarDate(const CalendarDate& date)
+{
+    static constexpr unsigned char kDays[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    if (date.Year < 1 || date.Year > 9999 || date.Month < 1 || date.Month > 12 || date.Day < 1)
+        return false;
+    return date.Day <= kDays[date.Month - 1] + (date.Month == 2 && IsLeapYear(date.Year) ? 1u : 0u);
+}
+
+} // namespace
+
+Decoded DecodeDate(std::string_view stored, CalendarDate& date)
+{
+    // Blanks, zeros or NULs: no date.
+    if (stored.find_first_not_of(std::string_view(" 0\0", 3)) == std::string_view::npos)
+        return Decoded::Empty;
+    if (stored.size() != 8 || !std::all_of(stored.begin(), stored.end(), IsDigit))
+        return Decoded::Invalid;
+    date = { DigitsValue(stored.substr(0, 4)), DigitsValue(stored.substr(4, 2)), DigitsValue(stored.substr(6, 2)) };
+    return IsCalendarDate(date) ? Decoded::Value : Decoded::Invalid;
+}
+
+Decoded DecodeLogical(std::string_view stored, bool& value)
+{
+    if (stored.size() != 1)
+        return stored.find_first_not_of(std::string_view(" \0", 2)) == std::string_view::npos ? Decoded::Empty
+                                                                                         : Decoded::Invalid;
+    switch (stored[0]) {
+    case 'T': case 't': case 'Y': case 'y':
+        value = true;
+        return Decoded::Value;
+    case 'F': case 'f': case 'N': case 'n':
+        value = false;
+        return Decoded::Value;
+    case '?': case ' ': case '\0':
+        return Decoded::Empty;
+    default:
+        return Decoded::Invalid;
+    }
+}
+
+Decoded DecodeNumber(std::string_view stored, DecimalNumber& number)
+{
+    const auto padding = [](char c) { return c == ' ' || c == '\0'; };
+    while (!stored.empty() && padding(stored.front()))
+        stored.remove_prefix(1);
+    while (!stored.empty() && padding(stored.back()))
+        stored.remove_suffix(1);
+    if (stored.empty())
+        return Decoded::Empty;
+    number = DecimalNumber();
+    if (stored[0] == '-' || stored[0] == '+') {
+        number.Negative = stored[0] == '-';
+        stored.remove_prefix(1);
+    }
+    // Digits, then a point (or the comma some writers put there) and digits.
+    const size_t point = stored.find_first_of(".,");
+    const std::string_view whole = stored.substr(0, point);
+    const std::string_view fraction = point == std::string_view::npos ? std::string_view() : stored.substr(point + 1);
+    const auto digits = [](std::string_view text) { return std::all_of(text.begin(), text.end(), IsDigit); };
+    if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction))
+        return Decoded::Invalid; // letters, blanks inside, or the asterisks of an overflow
+    number.Integer = whole.substr(std::min(whole.find_first_not_of('0'), whole.size()));
+    number.Fraction = fraction;
+    return Decoded::Value;
+}
+
+Decoded DecodeDateTime(const char* stored, DateTime& value)
+{
+    // No day, or eight blanks: no value. Days outside the years 1 to 9999
+    // cannot be written as dates.
+    constexpr std::int64_t kFirstDay = 1721426; // 0001-01-01
+    constexpr std::int64_t kLastDay = 5373484;  // 9999-12-31
+    constexpr std::int64_t kDayMs = 86400000;
+    if (std::memcmp(stored, "        ", 8) == 0)
+        return Decoded::Empty;
+    const auto day = static_cast<std::int64_t>(LittleEndian<4>(stored));
+    const auto ms = static_cast<std::int64_t>(LittleEndian<4>(stored + 4));
+    if (day == 0)
+        return Decoded::Empty;
+    if (day < kFirstDay || day > kLastDay || ms >= kDayMs)
+        return Decoded::Invalid;
+    // Richards' conversion of a Julian day number to a Gregorian date.
+    const std::int64_t f = day + 1401 + (((4 * day + 274277) / 146097) * 3) / 4 - 38;
+    const std::int64_t e = 4 * f + 3;
+    const std::int64_t h = 5 * ((e % 1461) / 4) + 2;
+    const auto month = static_cast<unsigned>((h / 153 + 2) % 12 + 1);
+    value.Date = { static_cast<unsigned>(e / 1461 - 4716 + (14 - month) / 12), month,
+                   static_cast<unsigned>((h % 153) / 5 + 1) };
+    value.Milliseconds = static_cast<unsigned>(ms);
+    return Decoded::Value;
+}
+
+bool DecodeDouble(FieldKind kind, const char* stored, double& value)
+{
+    if (kind == FieldKind::Double) {
+        value = AsDouble(LittleEndian<8>(stored));
+        return true;
+    }
+    // dBase level 7: big-endian, with the sign bit set for positive values
+    // and every bit inverted for negative ones, so that the bytes sort as the
+    // numbers. All zero bytes hold no value.
+    std::uint64_t bits = BigEndian<8>(stored);
+    if (bits == 0)
+        return false;
+    constexpr std::uint64_t kSign = 0x8000000000000000u;
+    value = AsDouble((bits & kSign) ? bits & ~kSign : ~bits);
+    return true;
 }
 
 unsigned CodePageOfLanguageDriver(std::uint8_t driver)

@@ -77,6 +77,59 @@ unsigned BinaryWidth(FieldKind kind);
 // The text of a binary value whose BinaryWidth bytes begin at stored.
 CString FormatBinary(FieldKind kind, const char* stored);
 
+// Which memo file goes with a table, told by its version byte, and how its
+// blocks are kept.
+enum class MemoFormat : std::uint8_t {
+    DBaseIII, // .dbt of 512-byte blocks
+    DBaseIV,  // .dbt whose header gives the block size (dBase IV, level 7, Clipper...)
+    FoxPro,   // .fpt: FoxPro and Visual FoxPro
+};
+MemoFormat MemoFormatOf(std::uint8_t version);
+
+// What a field keeps in the memo file.
+enum class MemoUse : std::uint8_t {
+    None,   // nothing: its value is in the record
+    Text,   // "M": text (a FoxPro memo block may still hold a picture)
+    Binary, // "G", "P", "W", and dBase's "B" of 10 bytes: pictures, objects, blobs
+};
+MemoUse MemoUseOf(TableFamily family, char type, std::uint16_t length);
+
+// What a memo field's stored bytes say.
+enum class MemoPointer : std::uint8_t {
+    None,    // no memo: blanks, NULs or zero
+    Block,   // the memo begins at this block
+    Invalid, // not a number
+};
+// A Visual FoxPro 4-byte field holds the block little-endian; any other
+// holds it as a decimal number in text.
+MemoPointer MemoBlockOf(FieldKind kind, std::string_view stored, std::uint64_t& block);
+
+// The typed values behind stored bytes, for outputs that keep types.
+enum class Decoded : std::uint8_t {
+    Value,
+    Empty,   // no value: blanks, zeros, "?"
+    Invalid, // not what the type says: letters in a number, February 30th
+};
+struct CalendarDate {
+    unsigned Year, Month, Day;
+};
+struct DateTime {
+    CalendarDate Date;
+    unsigned Milliseconds; // after midnight
+};
+// A number as "N" and "F" fields store it in text, blanks around it.
+struct DecimalNumber {
+    bool Negative = false;
+    std::string_view Integer;  // its digits without leading zeros: empty for 0
+    std::string_view Fraction; // the digits after the point, as stored
+};
+Decoded DecodeDate(std::string_view stored, CalendarDate& date);    // "D": YYYYMMDD
+Decoded DecodeLogical(std::string_view stored, bool& value);        // "L"
+Decoded DecodeNumber(std::string_view stored, DecimalNumber& number);
+Decoded DecodeDateTime(const char* stored, DateTime& value);        // Visual FoxPro "T"
+// A Visual FoxPro or level 7 double; false where the bytes hold no value.
+bool DecodeDouble(FieldKind kind, const char* stored, double& value);
+
 // The code page a language driver byte (header offset 29) names; 0 for a byte
 // that names none (0 itself: the writer did not say).
 unsigned CodePageOfLanguageDriver(std::uint8_t driver);

@@ -146,6 +146,7 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, size_t size,
         }
         field.Offset = offset;
         field.Kind = KindOf(family, field.Type, field.Length);
+        field.Memo = MemoUseOf(family, field.Type, field.Length);
         offset += field.Length;
         const std::uint8_t flags = layout.FlagsAt ? d[layout.FlagsAt] : 0;
         if (family == TableFamily::VisualFoxPro) {
@@ -391,6 +392,27 @@ int mDBase::GetFieldWidth(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
     return field && !field->IsBinary() ? static_cast<int>(FieldBytes(*field).size()) : 0;
+}
+
+bool mDBase::IsNullValue(int i) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    return field && IsNull(*field);
+}
+
+std::string_view mDBase::ValueView(int i) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    return field ? ValueBytes(*field) : std::string_view();
+}
+
+MemoPointer mDBase::GetMemoBlock(int i, std::uint64_t& block) const
+{
+    const FieldDescriptor* field = FieldAt(i);
+    block = 0;
+    if (!field || field->Memo == MemoUse::None)
+        return MemoPointer::None;
+    return MemoBlockOf(field->Kind, FieldBytes(*field), block);
 }
 
 mDBase::StoredText mDBase::FieldTextView(int i) const

@@ -19,6 +19,7 @@ struct FieldDescriptor {
     std::uint32_t Offset = 0; // within the record; the first field is at 1, after the deletion flag
     char Type = 0;            // the type letter: 'C', 'N', 'D', 'I', 'O', 'B', 'T', ...
     FieldKind Kind = FieldKind::Text;
+    MemoUse Memo = MemoUse::None;
     // Bits of the record's null flags (Visual FoxPro); -1 when the field has none.
     std::int16_t NullBit = -1;
     std::int16_t VarLengthBit = -1;
@@ -87,6 +88,16 @@ public:
     void AppendDisplayText(int i, std::string& out) const;
     // The width of field i's raw text in every record: 0 for a binary field.
     int GetFieldWidth(int i) const;
+
+    // The loaded record's deletion flag is "*".
+    bool IsDeleted() const { return CurrentRecord != 0 && Record[0] == '*'; }
+    // Field i of the loaded record is null (Visual FoxPro's null flags).
+    bool IsNullValue(int i) const;
+    // The stored bytes of field i's value inside the loaded record, binary
+    // or not: a variable-length value's own bytes. Empty outside the table.
+    std::string_view ValueView(int i) const;
+    // Where field i's memo begins in the memo file; its field keeps one.
+    MemoPointer GetMemoBlock(int i, std::uint64_t& block) const;
 
     std::uint32_t GetRecordCount() const { return RecordCount; }
     std::uint32_t GetCurrentRecord() const { return CurrentRecord; }

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     }
     // Every record up to a bound that keeps each input quick, and the last,
     // rendered every way and formatted as a line of every layout.
-    static const TextExportWriter writers[] = {
+    static TextExportWriter writers[] = {
         { ExportFormat::FixedLength, "" }, { ExportFormat::TabSeparated, "\t" },
         { ExportFormat::CommaSeparated, "," }, { ExportFormat::OtherCharacter, "" },
     };
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             total += static_cast<size_t>(table.GetFieldText(i).GetLength() +
                                          table.GetExportText(i).GetLength() +
                                          table.GetDisplayText(i).GetLength());
-        for (const TextExportWriter& writer : writers)
+        for (TextExportWriter& writer : writers)
             total += static_cast<size_t>(writer.FormatLine(table).GetLength());
     }
     table.MoveNext();

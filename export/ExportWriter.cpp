@@ -1,0 +1,140 @@
+#include "export/ExportWriter.h"
+
+#include "framework/CodePage.h"
+#include "table/mDBase.h"
+
+namespace {
+
+// Restores the writer's output to none when a write ends, however it ends.
+class Writing {
+public:
+    Writing(CFile*& out, CFile& file) : m_out(out) { m_out = &file; }
+    ~Writing() { m_out = nullptr; }
+    Writing(const Writing&) = delete;
+    Writing& operator=(const Writing&) = delete;
+
+private:
+    CFile*& m_out;
+};
+
+} // namespace
+
+void ExportWriter::Warn(ExportWarnings::Kind kind, int field, std::uint64_t count)
+{
+    ExportWarnings::Tally& tally = m_warnings.Of[kind];
+    if (tally.Count == 0) {
+        tally.Record = m_record;
+        tally.Field = field;
+    }
+    tally.Count += count;
+}
+
+std::string_view ExportWriter::Converted(std::string_view text, int field)
+{
+    m_converted.clear();
+    if (const size_t unmapped = m_converter->AppendUtf8(text, m_converted))
+        Warn(ExportWarnings::UnmappedByte, field, unmapped);
+    return m_converted;
+}
+
+std::string_view ExportWriter::ConvertedPiece(std::string_view piece, bool last, int field)
+{
+    if (!m_carry.empty()) {
+        m_carry.append(piece);
+        piece = m_carry;
+    }
+    m_converted.clear();
+    size_t used = piece.size();
+    const size_t unmapped = last ? m_converter->AppendUtf8(piece, m_converted)
+                                 : m_converter->AppendUtf8Part(piece, m_converted, used);
+    if (unmapped)
+        Warn(ExportWarnings::UnmappedByte, field, unmapped);
+    m_carry = std::string(piece.substr(used));
+    return m_converted;
+}
+
+ExportWriter::MemoFound ExportWriter::FindMemo(const mDBase& table, int i, MemoFile::Memo& memo)
+{
+    if (table.IsNullValue(i))
+        return MemoFound::None;
+    std::uint64_t block = 0;
+    switch (table.GetMemoBlock(i, block)) {
+    case MemoPointer::None:
+        return MemoFound::None;
+    case MemoPointer::Block:
+        if (m_memo->Find(block, memo))
+            return MemoFound::Found;
+        break;
+    case MemoPointer::Invalid:
+        break;
+    }
+    Warn(ExportWarnings::UnreadableMemo, i);
+    return MemoFound::Unreadable;
+}
+
+void ExportWriter::Flush(LineBuffer& out)
+{
+    if (!m_out)
+        return; // a line alone, kept whole
+    m_out->Write(out.Data(), static_cast<unsigned>(out.Size()));
+    m_written += out.Size();
+    out.Clear();
+}
+
+void ExportWriter::Records(mDBase& table, std::uint32_t first, LineBuffer& out)
+{
+    table.GoTo(first);
+    // 64 bits: a 32-bit counter would never pass the last of 4,294,967,295
+    // records.
+    for (std::uint64_t record = first; record <= table.GetRecordCount(); ++record) {
+        if (!m_skipDeleted || !table.IsDeleted()) {
+            m_record = static_cast<std::uint32_t>(record);
+            AppendRecord(table, out);
+            if (out.Size() >= kBlockSize)
+                Flush(out);
+        }
+        table.MoveNext();
+    }
+}
+
+void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
+{
+    const Writing writing(m_out, out);
+    LineBuffer block(kBlockSize + kBlockSize / 4);
+    Records(table, first, block);
+    Flush(block);
+}
+
+void ExportWriter::Write(mDBase& table, CFile& out)
+{
+    const Writing writing(m_out, out);
+    m_written = 0;
+    LineBuffer block(kBlockSize + kBlockSize / 4);
+    AppendStart(table, block);
+    Records(table, 1, block);
+    AppendEnd(table, block);
+    Flush(block);
+}
+
+void ExportWriter::Export(mDBase& table, const CString& path)
+{
+    // Where the open table cannot be locked against its own export, creating
+    // the output would empty the table.
+    if (table.IsOpen() && CFile::IsSameFile(table.GetPath(), path))
+        throw CFileException(CFileException::accessDenied, path, 0,
+                             "La salida %s es la propia tabla; no se escribe sobre ella.");
+    CFile out;
+    out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    try {
+        Write(table, out);
+        out.Close();
+    } catch (...) {
+        out.Abort();
+        try {
+            CFile::Remove(path);
+        } catch (const CFileException&) {
+            // The error that ended the export is the one to report.
+        }
+        throw;
+    }
+}

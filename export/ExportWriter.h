@@ -1,0 +1,117 @@
+#pragma once
+
+#include "export/LineBuffer.h"
+#include "framework/CFile.h"
+#include "framework/CString.h"
+#include "table/MemoFile.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CodePageConverter;
+class mDBase;
+
+// Values an export could not write as stored, counted by kind with the first
+// of each kind, for the command to report when the table is done.
+struct ExportWarnings {
+    enum Kind {
+        UnreadableMemo, // a memo pointer or length past the memo file's end, or no number
+        InvalidValue,   // not what its field's type says; written as NULL
+        UnmappedByte,   // no character in the table's code page; written as U+FFFD
+        kKinds
+    };
+    struct Tally {
+        std::uint64_t Count = 0;
+        std::uint32_t Record = 0; // the first one's record and field index
+        int Field = -1;
+    };
+    Tally Of[kKinds];
+};
+
+// What every export shares: the walk through the records, the output gathered
+// in blocks of bounded size, the conversion of texts to UTF-8 and the reading
+// of memos, with the warnings they give. A writer of each kind of output adds
+// what goes before, into and after the records.
+class ExportWriter {
+public:
+    virtual ~ExportWriter() = default;
+
+    // Options of the command-line export; the program's own export has none.
+    // Texts are converted to UTF-8 from the table's code page; memos are read
+    // from its memo file, held open by the caller; records marked deleted are
+    // left out.
+    void SetConverter(const CodePageConverter* converter) { m_converter = converter; }
+    void SetMemoFile(MemoFile* memo) { m_memo = memo; }
+    void SetSkipDeleted(bool skip) { m_skipDeleted = skip; }
+    const ExportWarnings& GetWarnings() const { return m_warnings; }
+
+    // Creates (or empties) the file at path and writes the table into it.
+    // Any failure raises CFileException; a file this export created is then
+    // removed, so that no incomplete export is left looking complete. The
+    // table's own file is refused as the path.
+    void Export(mDBase& table, const CString& path);
+
+    // Everything, into a file open for writing.
+    void Write(mDBase& table, CFile& out);
+
+    // The walk alone: records first to the last.
+    void WriteRecords(mDBase& table, CFile& out, std::uint32_t first = 1);
+
+protected:
+    virtual void AppendStart(const mDBase& /*table*/, LineBuffer& /*out*/) {}
+    virtual void AppendRecord(const mDBase& table, LineBuffer& out) = 0;
+    virtual void AppendEnd(const mDBase& /*table*/, LineBuffer& /*out*/) {}
+
+    const CodePageConverter* Converter() const { return m_converter; }
+    bool ReadsMemos() const { return m_memo != nullptr; }
+    // How many bytes the output holds, written or still in out.
+    std::uint64_t Position(const LineBuffer& out) const { return m_written + out.Size(); }
+    // The record being written, for the warnings.
+    void SetRecord(std::uint32_t record) { m_record = record; }
+    void Warn(ExportWarnings::Kind kind, int field, std::uint64_t count = 1);
+
+    // text in UTF-8, when converting: a view valid until the next call.
+    std::string_view Converted(std::string_view text, int field);
+
+    // Where field i's memo lies; counts an unreadable one.
+    enum class MemoFound { None, Found, Unreadable };
+    MemoFound FindMemo(const mDBase& table, int i, MemoFile::Memo& memo);
+
+    // The memo's bytes, converted when `text`, handed to append in pieces;
+    // the output goes to the file whenever it fills a block, so that a memo of
+    // any length takes no more memory than a piece.
+    template <class Append>
+    void AppendMemo(const MemoFile::Memo& memo, int field, bool text, LineBuffer& out, Append&& append)
+    {
+        m_carry.clear();
+        for (std::uint64_t from = 0; from < memo.Length;) {
+            std::string_view piece = m_memo->Piece(memo, from);
+            from += piece.size();
+            if (text && m_converter)
+                piece = ConvertedPiece(piece, from == memo.Length, field);
+            append(piece);
+            if (out.Size() >= kBlockSize)
+                Flush(out);
+        }
+    }
+
+    // Lines gather in a block until it holds this much, then go out in one
+    // write: a few system calls per thousand records instead of one per record.
+    static constexpr size_t kBlockSize = 256 * 1024;
+
+private:
+    void Records(mDBase& table, std::uint32_t first, LineBuffer& out);
+    void Flush(LineBuffer& out);
+    std::string_view ConvertedPiece(std::string_view piece, bool last, int field);
+
+    const CodePageConverter* m_converter = nullptr;
+    MemoFile* m_memo = nullptr;
+    bool m_skipDeleted = false;
+    ExportWarnings m_warnings;
+    CFile* m_out = nullptr;          // while writing; never set for a line alone
+    std::uint64_t m_written = 0;
+    std::uint32_t m_record = 0;
+    std::string m_converted;         // a value converted to UTF-8
+    std::string m_carry;             // the start of a character a memo piece cut short
+};

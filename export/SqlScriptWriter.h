@@ -1,0 +1,71 @@
+#pragma once
+
+#include "export/ExportWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CodePageConverter;
+
+enum class SqlDialect : std::uint8_t {
+    PostgreSql, // for psql: the rows in COPY's text format
+    Sqlite,     // for the sqlite3 shell: multi-row INSERT statements
+};
+
+// Writes a table as an SQL script that creates it, with a typed column for
+// each field, and loads every record, all in one transaction: it loads whole
+// or not at all. Texts are UTF-8; a value that cannot be what its field's
+// type says is NULL, and counted.
+class SqlScriptWriter : public ExportWriter {
+public:
+    // tableName is in UTF-8; the converter takes the table's texts to UTF-8.
+    SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter);
+
+    // DROP TABLE IF EXISTS before CREATE TABLE; without it, a database that
+    // has the table already refuses the whole script.
+    void SetReplace(bool replace) { m_replace = replace; }
+
+protected:
+    void AppendStart(const mDBase& table, LineBuffer& out) override;
+    void AppendRecord(const mDBase& table, LineBuffer& out) override;
+    void AppendEnd(const mDBase& table, LineBuffer& out) override;
+
+private:
+    // How a field's values are written, and its column's type.
+    enum class ValueType : std::uint8_t {
+        Text, Decimal, Whole, Date, Logical, Integer, Double, Currency, Timestamp,
+        MemoText, MemoBinary, InlineBinary,
+    };
+    struct Column {
+        int Field;
+        ValueType Type;
+        std::string Name; // quoted
+        std::string SqlType;
+    };
+
+    void AppendValue(const mDBase& table, const Column& column, LineBuffer& out);
+    void AppendNull(LineBuffer& out) const;
+    void AppendBoolean(LineBuffer& out, bool value) const;
+    // A date or a timestamp: a literal in SQLite, as is in COPY.
+    void AppendLiteral(LineBuffer& out, std::string_view ascii) const;
+    void AppendNumber(const mDBase& table, const Column& column, LineBuffer& out);
+    void AppendDouble(LineBuffer& out, double value);
+    void AppendText(LineBuffer& out, std::string_view utf8, int field);
+    void AppendTextPiece(LineBuffer& out, std::string_view utf8, int field);
+    void AppendBytes(LineBuffer& out, std::string_view bytes) const;
+    void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
+    void AppendMemo(const mDBase& table, const Column& column, LineBuffer& out);
+    void EndStatement(LineBuffer& out);
+
+    SqlDialect m_dialect;
+    std::string m_tableName; // quoted
+    std::string m_insert;    // SQLite: the start of each INSERT statement
+    std::vector<Column> m_columns;
+    bool m_replace = false;
+    // SQLite: the rows and bytes of the INSERT statement being written.
+    std::uint32_t m_statementRows = 0;
+    std::uint64_t m_statementStart = 0;
+    std::string m_scratch;
+};

@@ -97,10 +97,19 @@ void ExportWriter::Records(mDBase& table, std::uint32_t first, LineBuffer& out)
     }
 }
 
+LineBuffer& ExportWriter::Block()
+{
+    // Kept from one write to the next: a large buffer costs a system call.
+    if (!m_block)
+        m_block = std::make_unique<LineBuffer>(kBlockSize + kBlockSize / 4);
+    m_block->Clear();
+    return *m_block;
+}
+
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
     const Writing writing(m_out, out);
-    LineBuffer block(kBlockSize + kBlockSize / 4);
+    LineBuffer& block = Block();
     Records(table, first, block);
     Flush(block);
 }
@@ -109,7 +118,7 @@ void ExportWriter::Write(mDBase& table, CFile& out)
 {
     const Writing writing(m_out, out);
     m_written = 0;
-    LineBuffer block(kBlockSize + kBlockSize / 4);
+    LineBuffer& block = Block();
     AppendStart(table, block);
     Records(table, 1, block);
     AppendEnd(table, block);

@@ -6,6 +6,7 @@
 #include "table/MemoFile.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -101,6 +102,7 @@ protected:
     static constexpr size_t kBlockSize = 256 * 1024;
 
 private:
+    LineBuffer& Block();
     void Records(mDBase& table, std::uint32_t first, LineBuffer& out);
     void Flush(LineBuffer& out);
     std::string_view ConvertedPiece(std::string_view piece, bool last, int field);
@@ -109,6 +111,7 @@ private:
     MemoFile* m_memo = nullptr;
     bool m_skipDeleted = false;
     ExportWarnings m_warnings;
+    std::unique_ptr<LineBuffer> m_block;
     CFile* m_out = nullptr;          // while writing; never set for a line alone
     std::uint64_t m_written = 0;
     std::uint32_t m_record = 0;

@@ -98,9 +98,13 @@ void TextExportWriter::AppendMemoText(const mDBase& table, int i, LineBuffer& li
     if (found == MemoFound::Found && memo.Type != MemoFile::Content::Text) {
         // A picture or object in an "M" field is no text: its block number,
         // as without memos.
-        m_scratch.clear();
-        table.AppendDisplayText(i, m_scratch);
-        AppendValue(line, m_scratch, quoted, false, i);
+        if (table.GetField(i).IsBinary()) {
+            m_scratch.clear();
+            table.AppendDisplayText(i, m_scratch);
+            AppendValue(line, m_scratch, quoted, false, i);
+        } else {
+            AppendValue(line, table.ExportTextView(i), quoted, true, i);
+        }
         return;
     }
     if (quoted)

@@ -7,10 +7,9 @@
 
 namespace {
 
-// The header bytes each format's reading needs: the block size is at byte 6
-// of an .fpt and at byte 20 of a dBase IV .dbt.
-constexpr unsigned kDbtHeader = 22;
-constexpr unsigned kFptHeader = 8;
+// Every format's header takes 512 bytes, whatever its block size: the block
+// size is at byte 6 of an .fpt and at byte 20 of a dBase IV .dbt.
+constexpr unsigned kHeaderSize = 512;
 constexpr unsigned kDefaultBlockSize = 512;
 // A dBase IV memo block begins with these four bytes and its length.
 constexpr char kDBaseIVBlock[] = { '\xFF', '\xFF', '\x08', '\x00' };
@@ -63,9 +62,8 @@ void MemoFile::Open(const CString& tablePath, std::uint8_t version)
     m_path = path;
     m_format = format;
     m_size = m_file.GetLength();
-    char header[kDbtHeader];
-    const unsigned needed = format == MemoFormat::FoxPro ? kFptHeader : kDbtHeader;
-    if (m_file.ReadAt(0, header, needed) < needed) {
+    char header[kHeaderSize];
+    if (m_file.ReadAt(0, header, kHeaderSize) < kHeaderSize) {
         Close();
         ThrowNoMemoFile(CFileException::invalidFile, path,
                         "El archivo de memos %s es demasiado corto para su cabecera.");

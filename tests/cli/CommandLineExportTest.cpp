@@ -6,6 +6,7 @@
 #include "table/mDBase.h"
 #include "tests/support/Files.h"
 #include "tests/support/FullDisk.h"
+#include "tests/support/MemoBuilder.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
 
@@ -22,6 +23,7 @@
 using namespace std::string_literals;
 using testing_support::Bytes;
 using testing_support::Exists;
+using testing_support::MemoBuilder;
 using testing_support::ReadAll;
 using testing_support::TableBuilder;
 using testing_support::TempDir;
@@ -162,6 +164,45 @@ TEST_F(CommandLineExportTest, Utf8FromTheGivenCpgOrDriverCodePage)
     EXPECT_NE(result.Err.find("1252"), std::string::npos) << result.Err;
 }
 
+TEST_F(CommandLineExportTest, MemoTextsDeletedRecordsAndWhatCouldNotBeRead)
+{
+    MemoBuilder memos(MemoBuilder::DBaseIV, 1024);
+    const auto first = memos.Add("uno, \"dos\"\r\ntres");
+    memos.WriteTo(dir.File("notas.dbt"));
+    const std::string table = Table("notas.dbf", TableBuilder().Version(0x8B).Field("N", 'N', 2).Field("NOTA", 'M', 10)
+        .Record({ " 1", MemoBuilder::Pointer(first) }).Record({ " 2", "       999" })
+        .Record({ " 3", MemoBuilder::Pointer(first) }, '*'));
+    Result result = Run({ "--memo", "--csv", "-o", "-", table });
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out, "1,\"uno, \"\"dos\"\"\r\ntres\"\r\n2,\"\"\r\n3,\"uno, \"\"dos\"\"\r\ntres\"\r\n");
+    EXPECT_EQ(result.Err, Said("Aviso: tabla " + table + ": memos ilegibles en " + dir.File("notas.dbt") +
+                               ": 1, el primero en el registro 2, campo NOTA; se escriben vac\xEDos.\n"));
+    result = Run({ "--memo", "--tab", "--skip-deleted", "-o", "-", table });
+    EXPECT_EQ(result.Out, "1\tuno, \"dos\"\\r\\ntres\r\n2\t\r\n");
+
+    // A script: the same texts in UTF-8, the bad pointer as NULL.
+    result = Run({ "--sql", "--skip-deleted", "--utf8=1252", "-o", "-", table });
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out, "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nBEGIN;\n"
+                          "CREATE TABLE \"notas\" (\n    \"n\" integer,\n    \"nota\" text\n);\n"
+                          "COPY \"notas\" (\"n\", \"nota\") FROM STDIN;\n"
+                          "1\tuno, \"dos\"\\r\\ntres\n2\t\\N\n\\.\nCOMMIT;\n");
+
+    // Without its memo file the table fails, whatever else it holds.
+    std::filesystem::remove(dir.File("notas.dbt"));
+    result = Run({ "--memo", "--tab", table });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("No se encuentra el archivo de memos " + dir.File("notas.dbt")), std::string::npos)
+        << result.Err;
+    EXPECT_FALSE(Exists(dir.File("notas.txt")));
+    // A table without fields has no script.
+    const std::string empty = Table("vacia.dbf", TableBuilder().RawRecord(" "));
+    result = Run({ "--sql", empty });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("no tiene campos"), std::string::npos) << result.Err;
+    EXPECT_FALSE(Exists(dir.File("vacia.sql")));
+}
+
 TEST_F(CommandLineExportTest, OneFailingTableDoesNotStopTheOthers)
 {
     const std::string first = Table("uno.dbf"), second = Table("dos.dbf");
@@ -180,6 +221,9 @@ TEST_F(CommandLineExportTest, UsageErrorsDoNothing)
     const std::vector<std::vector<std::string>> commands = {
         {}, { "--csv" }, { "--xml", table }, { "--sep=ab", table }, { "--utf8=9999", table },
         { "-o", "a.txt", table, table }, { "-o", "a.txt", "-d", ".", table }, { table, "-d" },
+        // Memos need a layout that holds a text of any length.
+        { "--memo", table }, { "--memo", "--sep=;", table }, { "--csv", "--memo", "--fixed", table },
+        { "--replace", "--csv", table }, { "--sql", "--header", table }, { "--sql=oracle", table },
     };
     for (const auto& command : commands) {
         const Result result = Run(command);

@@ -1,8 +1,15 @@
-// Opens arbitrary bytes as a table, renders every field of every record in
-// all three ways and formats each record's line in every export layout; the
-// sanitizers catch any read outside a buffer.
+// Opens arbitrary bytes as a table and its memo file, renders every field of
+// every record in all three ways, formats each record's line in every export
+// layout, and writes the whole table with its memos as text and as SQL
+// scripts; the sanitizers catch any read outside a buffer.
+//
+// An input is a table and a memo file: its first two bytes, little-endian,
+// give the table's length; the table's bytes follow, then the memo file's.
 
+#include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
+#include "framework/CodePage.h"
+#include "table/MemoFile.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
@@ -13,25 +20,55 @@
 
 namespace {
 
-std::string TablePath()
+const std::string kStem = "/tmp/orvalis-fuzz-" + std::to_string(getpid());
+
+bool WriteFile(const std::string& path, const std::uint8_t* data, size_t size)
 {
-    return "/tmp/orvalis-fuzz-" + std::to_string(getpid()) + ".dbf";
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    std::fwrite(data, 1, size, out);
+    return std::fclose(out) == 0;
+}
+
+// Every writer that reads memos, with the memo file open, into nowhere; a
+// double-byte page or UTF-8, so that memo pieces cut characters.
+void WriteWithMemos(mDBase& table, MemoFile& memo, bool utf8)
+{
+    static const CodePageConverter dbcs(932), unicode(kCodePageUtf8);
+    const CodePageConverter& converter = utf8 ? unicode : dbcs;
+    static TextExportWriter tab(ExportFormat::TabSeparated, "\t");
+    static TextExportWriter csv(ExportFormat::CommaSeparated, ",");
+    static SqlScriptWriter postgres(SqlDialect::PostgreSql, "t", dbcs), sqlite(SqlDialect::Sqlite, "t", unicode);
+    tab.SetConverter(&converter);
+    csv.SetSkipDeleted(utf8);
+    ExportWriter* writers[] = { &tab, &csv, &postgres, &sqlite };
+    for (ExportWriter* writer : writers) {
+        writer->SetMemoFile(&memo);
+        CFile out;
+        out.Open("/dev/null", CFile::modeCreate | CFile::modeWrite);
+        try {
+            writer->Write(table, out);
+        } catch (const CFileException&) {
+            // A table without fields has no script.
+        }
+    }
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
-    static const std::string path = TablePath();
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
+    if (size < 2)
         return 0;
-    std::fwrite(data, 1, size, out);
-    std::fclose(out);
+    const size_t tableSize = std::min<size_t>(data[0] | data[1] << 8, size - 2);
+    const std::string tablePath = kStem + ".dbf";
+    if (!WriteFile(tablePath, data + 2, tableSize))
+        return 0;
 
     mDBase table;
     try {
-        if (table.Open(path.c_str()) != 1)
+        if (table.Open(tablePath.c_str()) != 1)
             return 0;
     } catch (const CFileException&) {
         return 0;
@@ -59,6 +96,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     table.MoveNext();
     table.GoTo(0);
     table.GoTo(count + 1u);
+
+    // The memo file the version byte names, served through a window small
+    // enough that memos come in many pieces.
+    const bool fox = MemoFormatOf(table.GetVersion()) == MemoFormat::FoxPro;
+    if (WriteFile(kStem + (fox ? ".fpt" : ".dbt"), data + 2 + tableSize, size - 2 - tableSize)) {
+        MemoFile memo(16 + size % 64);
+        try {
+            memo.Open(tablePath.c_str(), table.GetVersion());
+            WriteWithMemos(table, memo, size % 2 == 0);
+        } catch (const CFileException&) {
+            // No memo file that can be read.
+        }
+        std::remove((kStem + (fox ? ".fpt" : ".dbt")).c_str());
+    }
     table.Close();
     return total == static_cast<size_t>(-1);
 }

@@ -1,5 +1,8 @@
-// Writes a small corpus of generated tables for the fuzzer to start from.
+// Writes a small corpus of generated tables, some with a memo file, for the
+// fuzzer to start from: each seed is the table's length in two bytes, the
+// table and the memo file.
 
+#include "tests/support/MemoBuilder.h"
 #include "tests/support/TableBuilder.h"
 
 #include <cstdio>
@@ -8,6 +11,7 @@
 using namespace std::string_literals;
 using testing_support::Bytes;
 using testing_support::Hex;
+using testing_support::MemoBuilder;
 using testing_support::TableBuilder;
 
 int main(int argc, char** argv)
@@ -18,8 +22,10 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[1];
     int n = 0;
-    const auto write = [&](const TableBuilder& table) {
-        table.WriteTo(dir + "/seed-" + std::to_string(++n) + ".dbf");
+    const auto write = [&](const TableBuilder& table, const std::string& memo = std::string()) {
+        const std::string bytes = table.Bytes();
+        const std::string length{ static_cast<char>(bytes.size() & 0xFF), static_cast<char>(bytes.size() >> 8) };
+        TableBuilder::WriteFile(dir + "/seed-" + std::to_string(++n), length + bytes + memo);
     };
 
     write(TableBuilder().Field("NOMBRE", 'C', 10).Field("IMPORTE", 'N', 8).Field("FECHA", 'D', 8)
@@ -47,6 +53,31 @@ int main(int argc, char** argv)
     write(TableBuilder().Version(0x04).Field("NOMBRE_LARGO_DE_VEINTICUATRO", 'C', 6)
               .Field("CONTADOR", '+', 4).Field("DOBLE", 'O', 8)
               .Record({ "Ana", Hex("80000001"), Hex("c059000000000000") }));
+    // Memo files of every format: texts that span blocks, a picture block, a
+    // pointer past the end, one that is no number.
+    MemoBuilder dbase3(MemoBuilder::DBaseIII);
+    const auto first = dbase3.Add("uno\r\ndos"), second = dbase3.Add(std::string(700, 'x'));
+    write(TableBuilder().Version(0x83).Field("NOTA", 'M', 10).Field("N", 'C', 2)
+              .Record({ MemoBuilder::Pointer(first), "a" }).Record({ MemoBuilder::Pointer(second), "b" }, '*')
+              .Record({ "        99", "c" }).Record({ "   abc    ", "d" }),
+          dbase3.Bytes());
+    MemoBuilder dbase4(MemoBuilder::DBaseIV, 64);
+    const auto text = dbase4.Add("caf\xE9 \"\t\\"), big = dbase4.Add(std::string(200, '\x82'));
+    write(TableBuilder().Version(0x8B).Field("NOTA", 'M', 10).Field("BIN", 'B', 10)
+              .Record({ MemoBuilder::Pointer(text), MemoBuilder::Pointer(big) }),
+          dbase4.Bytes());
+    MemoBuilder fox(MemoBuilder::FoxPro, 32);
+    const auto memo = fox.Add("texto\r\n"), picture = fox.Add("GIF89a", 0);
+    write(TableBuilder().Version(0x30).AfterTerminator(std::string(263, '\0'))
+              .Field("M", 'M', 4, 0, 0x02).Field("G", 'G', 4).Field("_NullFlags", '0', 1, 0, 0x05)
+              .Record({ MemoBuilder::BinaryPointer(memo), MemoBuilder::BinaryPointer(picture), Hex("00") })
+              .Record({ MemoBuilder::BinaryPointer(picture), MemoBuilder::BinaryPointer(memo), Hex("01") }),
+          fox.Bytes());
+    // A long character field, and dBase IV as Perl's XBase writes it.
+    write(TableBuilder().Field("LARGO", 'C', 300).Field("N", 'N', 4).Record({ "x", "  12" }));
+    write(TableBuilder().Version(0x84).Descriptors32().Field("A", 'C', 3).Field("M", 'M', 10)
+              .Record({ "abc", MemoBuilder::Pointer(1) }),
+          MemoBuilder(MemoBuilder::DBaseIV, 512).Bytes());
     std::printf("%d seeds written to %s\n", n, dir.c_str());
     return 0;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
-"""Checks the table reader and the tab-separated export against tables that
-another program writes: python3-dbf writes a Visual FoxPro and a FoxPro table,
-dbfread reads them back, and every exported line must hold exactly what the
-values read back turn into.
+"""Checks the table reader, the tab-separated export and orvalis-export
+against tables that another program writes: python3-dbf writes Visual FoxPro,
+FoxPro, dBase III and Clipper tables with memos and deleted records, dbfread
+reads them back, and every exported line must hold exactly what the values
+read back turn into.
 
-    /usr/bin/python3 tests/peers/check_peers.py build/native/tests/peers/table_export
+    /usr/bin/python3 tests/peers/check_peers.py build/native/tests/peers/table_export \
+        build/native/cli/orvalis-export
 """
 import datetime as dt
 import math
@@ -17,6 +19,7 @@ from decimal import Decimal
 
 import dbf
 from dbfread import DBF
+from dbfread.memo import BinaryMemo
 
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 
@@ -50,26 +53,61 @@ FP_RECORDS = [
     ('', 0, 0, 0, None, None, None, None, None),
     (),
 ]
+DB3_FIELDS = 'name C(20); qty N(10,2); born D; ok L; note M'
+DB3_RECORDS = [
+    ('a "b", c', 1234.5, dt.date(2020, 2, 29), True, 'memo'),
+    ('Œuvre €', -0.5, dt.date(1, 1, 1), False, ''),
+    (),
+]
+# Clipper keeps the high byte of a long "C" field's length in byte 17.
+CLP_FIELDS = 'title C(300); qty N(8,2); born D; ok L; note M'
+CLP_RECORDS = [
+    ('x' * 290 + ' end', -0.5, dt.date(1999, 12, 31), False, 'memo'),
+    ('Ñandú ' * 50, 12345.67, dt.date(2020, 2, 29), True, None),
+    ('short',),
+    (),
+]
+# Written as a text, then marked a picture block in .fpt files: an M field
+# pointing at it writes its block number, even with --memo.
+PICTURE = 'picture'
+# Appended to every table, one record each in its M field "note". python3-dbf
+# stores an empty block for '' (and for None, but in Visual FoxPro).
+MEMO_TEXTS = ['say "hi", then "bye"', '"', 'C:\\dir\\new', 'a\tb\t', 'one\ntwo\n',
+              'one\r\ntwo\r\n\r\n', 'Œuvre «à» café € ÿ', '', None, PICTURE,
+              '\\n is no line break', 'long ' * 120 + 'end']
+TABLES = (('vfp', VFP_FIELDS, VFP_RECORDS), ('fp', FP_FIELDS, FP_RECORDS),
+          ('db3', DB3_FIELDS, DB3_RECORDS), ('clp', CLP_FIELDS, CLP_RECORDS))
+# orvalis-export as a user runs it; the line each run implies follows from its options.
+CLI_RUNS = (['--memo', '--csv'], ['--memo', '--tab'], ['--memo', '--csv', '--skip-deleted'],
+            ['--memo', '--tab', '--skip-deleted'], ['--csv'])
 VFP_VERSIONS = (0x30, 0x31, 0x32)
+TAB_ESCAPES = str.maketrans({'\\': '\\\\', '\t': '\\t', '\n': '\\n', '\r': '\\r'})
+
+
+def patch(path, old, new):
+    with open(path, 'r+b') as f:
+        data = f.read()
+        assert data.count(old) == 1, 'patched bytes not unique in ' + path
+        f.seek(0)
+        f.write(data.replace(old, new))
 
 
 def write_table(path, fields, records, dbf_type):
     table = dbf.Table(path, fields, dbf_type=dbf_type, codepage='cp1252')
     table.open(dbf.READ_WRITE)
-    for record in records:
+    for record in records + [{'note': text} for text in MEMO_TEXTS]:
         table.append(record)
+    for index in (1, len(table) - 1):  # a deleted record inside and one at the end
+        dbf.delete(table[index])
     # Closed by hand: "with table.open()" leaves it open and loses memos not yet written.
     table.close()
-    if dbf_type != 'vfp':
-        return
-    with open(path, 'r+b') as f:
-        data = f.read()
+    if dbf_type == 'vfp':
         for written, wanted in ((INT_MIN + 1, INT_MIN), (INT_MAX - 1, INT_MAX)):
-            old = struct.pack('<i', written)
-            assert data.count(old) == 1, 'int32 placeholder not unique'
-            data = data.replace(old, struct.pack('<i', wanted))
-        f.seek(0)
-        f.write(data)
+            patch(path, struct.pack('<i', written), struct.pack('<i', wanted))
+    if dbf_type in ('vfp', 'fp'):
+        text = PICTURE.encode()
+        patch(path[:-4] + '.fpt', struct.pack('>II', 1, len(text)) + text,
+              struct.pack('>II', 0, len(text)) + text)
 
 
 def fixed(x):
@@ -110,8 +148,22 @@ def export_text(field, value, raw, null):
     return raw.decode('cp1252')  # every other type exactly as stored
 
 
-def expected_export(path):
-    """The field names and the export lines that dbfread's reading implies."""
+def value_text(field, value, raw, null, csv, memo):
+    """The text one value exports as, with or without --memo, tab or comma."""
+    text = export_text(field, value, raw, null)
+    memo_column = memo and field.type == 'M'
+    if memo_column and not isinstance(value, BinaryMemo):
+        text = '' if null or value is None else value
+        if not csv:
+            text = text.translate(TAB_ESCAPES)
+    # With --memo every value of an M column is quoted, a picture block's number too.
+    if csv and (field.type == 'C' or memo_column):
+        return '"' + text.replace('"', '""') + '"'
+    return text
+
+
+def expected_export(path, csv=False, memo=False, skip_deleted=False):
+    """The field names and the (record number, line) pairs that dbfread's reading implies."""
     options = dict(ignore_missing_memofile=True, encoding='cp1252', char_decode_errors='strict')
     table, raw_table = DBF(path, **options), DBF(path, raw=True, **options)
     vfp = table.header.dbversion in VFP_VERSIONS
@@ -122,15 +174,23 @@ def expected_export(path):
     if vfp:
         nullable = [f.name for f in table.fields if f.reserved1 & 0x02]
         null_bits = {name: bit for bit, name in enumerate(nullable)}
+    # dbfread reads deleted records apart; their flag bytes put them back in place.
+    with open(path, 'rb') as f:
+        f.seek(table.header.headerlen)
+        flags = f.read(table.header.numrecords * table.header.recordlen)[::table.header.recordlen]
+    live, dead = zip(table, raw_table), zip(table.deleted, raw_table.deleted)
     lines = []
-    for record, raw in zip(table, raw_table):
+    for number, flag in enumerate(flags, 1):
+        record, raw = next(dead if flag == ord('*') else live)
+        if skip_deleted and flag == ord('*'):
+            continue
         # dbfread ignores _NullFlags: a null value reads as its blank bytes.
-        flags = int.from_bytes(b''.join(raw[f.name] for f in table.fields if f.type == '0'), 'little')
-        texts = [export_text(f, record[f.name], raw[f.name],
-                             f.name in null_bits and flags >> null_bits[f.name] & 1)
+        bits = int.from_bytes(b''.join(raw[f.name] for f in table.fields if f.type == '0'), 'little')
+        texts = [value_text(f, record[f.name], raw[f.name],
+                            f.name in null_bits and bits >> null_bits[f.name] & 1, csv, memo)
                  for f in visible]
-        lines.append('\t'.join(texts).encode('cp1252'))
-    assert len(lines) == table.header.numrecords, 'dbfread skipped records'
+        lines.append((number, (',' if csv else '\t').join(texts).encode('cp1252')))
+    assert next(live, None) is None and next(dead, None) is None, 'dbfread skipped records'
     return [f.name for f in visible], lines
 
 
@@ -138,44 +198,51 @@ def show(data):
     return data.decode('cp1252', 'backslashreplace')
 
 
-def compare(exe, path, out):
-    """The differences between table_export's output and what dbfread implies."""
-    names, lines = expected_export(path)
-    run = subprocess.run([exe, path, out], capture_output=True)
-    if run.returncode != 0:
-        return ['table_export failed (%d): %s' % (run.returncode, show(run.stderr))], names
+def compare(command, out, lines, names=None):
+    """The differences between what the command writes to out and the lines expected."""
+    run = subprocess.run(command, capture_output=True)
+    if run.returncode != 0 or (names is None and run.stderr):
+        return ['status %d: %s' % (run.returncode, run.stderr.decode('utf-8', 'replace'))]
     problems = []
-    got_names = show(run.stdout).splitlines()
-    if got_names != names:
-        problems.append('field names: expected %s\n  got %s' % (names, got_names))
+    if names is not None and show(run.stdout).splitlines() != names:
+        problems.append('field names: expected %s\n  got %s' % (names, show(run.stdout).splitlines()))
     with open(out, 'rb') as f:
-        got = f.read().split(b'\r\n')
-    if got.pop() != b'':
-        problems.append('the last line does not end with \\r\\n')
-    if len(got) != len(lines):
-        problems.append('%d lines, expected %d' % (len(got), len(lines)))
-    for n, (want, have) in enumerate(zip(lines, got), 1):
-        if want != have:
-            problems.append('record %d: expected %r\n  got %r' % (n, show(want), show(have)))
-            problems += ['  %s: expected %r, got %r' % (name, show(w), show(h))
-                         for name, w, h in zip(names, want.split(b'\t'), have.split(b'\t')) if w != h]
-    return problems, names
+        got = f.read()
+    # Memo texts hold line breaks: records are found by their place, not by splitting lines.
+    at = 0
+    for number, line in lines:
+        line += b'\r\n'
+        if got[at:at + len(line)] != line:
+            return problems + ['record %d: expected %r\n  got %r'
+                               % (number, show(line), show(got[at:at + len(line) + 40]))]
+        at += len(line)
+    if at != len(got):
+        problems.append('more than the %d lines expected: %r' % (len(lines), show(got[at:at + 80])))
+    return problems
 
 
 def main():
-    exe = os.path.abspath(sys.argv[1])
+    table_export, orvalis_export = (os.path.abspath(arg) for arg in sys.argv[1:3])
     failed, summary = False, []
     with tempfile.TemporaryDirectory() as folder:
-        for name, fields, records, dbf_type in (('vfp.dbf', VFP_FIELDS, VFP_RECORDS, 'vfp'),
-                                                ('fp.dbf', FP_FIELDS, FP_RECORDS, 'fp')):
-            path = os.path.join(folder, name)
-            write_table(path, fields, records, dbf_type)
-            problems, names = compare(exe, path, path + '.txt')
-            summary.append('%s %d records x %d fields' % (name, len(records), len(names)))
+        for name, fields, records in TABLES:
+            path = os.path.join(folder, name + '.dbf')
+            write_table(path, fields, records, name)
+            names, lines = expected_export(path)
+            problems = ['table_export: ' + p for p in compare([table_export, path, path + '.txt'],
+                                                              path + '.txt', lines, names)]
+            out = os.path.join(folder, 'out.txt')
+            for options in CLI_RUNS:
+                wanted = expected_export(path, '--csv' in options, '--memo' in options,
+                                         '--skip-deleted' in options)[1]
+                problems += ['orvalis-export %s: %s' % (' '.join(options), p)
+                             for p in compare([orvalis_export] + options + ['-o', out, path], out, wanted)]
+            summary.append('%s %d records x %d fields' % (name, len(lines), len(names)))
             for problem in problems:
                 print('%s: %s' % (name, problem))
             failed = failed or bool(problems)
-    print('peer tables: %s compared: %s' % (', '.join(summary), 'FAILED' if failed else 'OK'))
+    print('peer tables: %s; table_export and orvalis-export %s: %s'
+          % (', '.join(summary), ', '.join(' '.join(o) for o in CLI_RUNS), 'FAILED' if failed else 'OK'))
     return 1 if failed else 0
 
 

@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 """Checks the table reader, the tab-separated export and orvalis-export
 against tables that another program writes: python3-dbf writes Visual FoxPro,
-FoxPro, dBase III and Clipper tables with memos and deleted records, dbfread
-reads them back, and every exported line must hold exactly what the values
-read back turn into.
+FoxPro, dBase III and Clipper tables with memos and deleted records, Perl's
+XBase dBase IV (0x84) and dBase III ones; dbfread reads them back, and every
+exported line must hold exactly what the values read back turn into.
 
     /usr/bin/python3 tests/peers/check_peers.py build/native/tests/peers/table_export \
         build/native/cli/orvalis-export
 """
 import datetime as dt
+import json
 import math
 import os
 import struct
@@ -18,7 +19,7 @@ import tempfile
 from decimal import Decimal
 
 import dbf
-from dbfread import DBF
+from dbfread import DBF, FieldParser
 from dbfread.memo import BinaryMemo
 
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
@@ -67,6 +68,30 @@ CLP_RECORDS = [
     ('short',),
     (),
 ]
+# Perl's XBase writes version 4 as 0x84 with 32-byte field descriptors, a long
+# "C" field's high length byte in byte 17, and a .dbt of blocks that begin
+# FF FF 08 00; its default version is dBase III (0x83). "NOTE" comes last.
+XBASE_FIELDS = [('NOMBRE', 'C', 300, 0), ('IMPORTE', 'N', 10, 2), ('FLOTA', 'F', 12, 3),
+                ('FECHA', 'D', 8, 0), ('OK', 'L', 1, 0), ('NOTE', 'M', 10, 0)]
+XBASE_RECORDS = [
+    ('Ñandú café ' * 20 + 'fin', 1234.5, 3.25, '20240229', True, 'línea 1\r\nlínea 2\r\n'),
+    ('Œuvre «à» € ÿ', -0.5, -2.5, '19000101', False, ''),
+    ('bloques', 0, 0.001, '99991231', True,
+     ''.join('%04d «x» "q" \\ \t\r\n' % n for n in range(150))),  # six blocks
+    ('justo', 1, 1, '20000101', None, 'x' * 504),  # with its 8-byte head, one full block
+    (),
+]
+XBASE_VERSIONS = {'xb4': 4, 'xb3': None}
+# The table comes as JSON, texts as cp1252 bytes in characters below 256,
+# which Perl writes as they are.
+XBASE_WRITER = r'''
+my $o = decode_json(join '', <STDIN>);
+my ($records, $deleted) = delete @$o{qw(records deleted)};
+my $t = XBase->create(%$o) or die XBase->errstr;
+$t->set_record($_, @{$records->[$_]}) or die $t->errstr for 0 .. $#$records;
+$t->delete_record($_) or die $t->errstr for @$deleted;
+$t->close;
+'''
 # Written as a text, then marked a picture block in .fpt files: an M field
 # pointing at it writes its block number, even with --memo.
 PICTURE = 'picture'
@@ -76,7 +101,8 @@ MEMO_TEXTS = ['say "hi", then "bye"', '"', 'C:\\dir\\new', 'a\tb\t', 'one\ntwo\n
               'one\r\ntwo\r\n\r\n', 'Œuvre «à» café € ÿ', '', None, PICTURE,
               '\\n is no line break', 'long ' * 120 + 'end']
 TABLES = (('vfp', VFP_FIELDS, VFP_RECORDS), ('fp', FP_FIELDS, FP_RECORDS),
-          ('db3', DB3_FIELDS, DB3_RECORDS), ('clp', CLP_FIELDS, CLP_RECORDS))
+          ('db3', DB3_FIELDS, DB3_RECORDS), ('clp', CLP_FIELDS, CLP_RECORDS),
+          ('xb4', XBASE_FIELDS, XBASE_RECORDS), ('xb3', XBASE_FIELDS, XBASE_RECORDS))
 # orvalis-export as a user runs it; the line each run implies follows from its options.
 CLI_RUNS = (['--memo', '--csv'], ['--memo', '--tab'], ['--memo', '--csv', '--skip-deleted'],
             ['--memo', '--tab', '--skip-deleted'], ['--csv'])
@@ -92,7 +118,26 @@ def patch(path, old, new):
         f.write(data.replace(old, new))
 
 
+def write_xbase(path, fields, records, version):
+    records = [list(r) for r in records] + [[None] * (len(fields) - 1) + [t] for t in MEMO_TEXTS]
+    names, types, lengths, places = zip(*fields)
+    table = dict(name=path, version=version, field_names=names, field_types=types,
+                 field_lengths=lengths, field_decimals=places, deleted=[1, len(records) - 1],
+                 records=[[v.encode('cp1252').decode('latin-1') if isinstance(v, str) else v
+                           for v in r] for r in records])
+    try:
+        run = subprocess.run(['perl', '-MXBase', '-MJSON::PP', '-e', XBASE_WRITER],
+                             input=json.dumps(table).encode(), capture_output=True)
+        error = run.returncode and (run.stderr.decode('utf-8', 'replace').strip() or 'failed')
+    except FileNotFoundError:
+        error = 'no perl'
+    if error:  # a failure, not a skip: tools/setup installs it
+        sys.exit("Perl's XBase (Debian libdbd-xbase-perl) wrote no %s: %s" % (path, error))
+
+
 def write_table(path, fields, records, dbf_type):
+    if dbf_type in XBASE_VERSIONS:
+        return write_xbase(path, fields, records, XBASE_VERSIONS[dbf_type])
     table = dbf.Table(path, fields, dbf_type=dbf_type, codepage='cp1252')
     table.open(dbf.READ_WRITE)
     for record in records + [{'note': text} for text in MEMO_TEXTS]:
@@ -108,6 +153,33 @@ def write_table(path, fields, records, dbf_type):
         text = PICTURE.encode()
         patch(path[:-4] + '.fpt', struct.pack('>II', 1, len(text)) + text,
               struct.pack('>II', 0, len(text)) + text)
+
+
+def dbt_reader(path, version):
+    """Memo texts by block number as a .dbt stores them. dbfread takes every
+    block as 512 bytes and dBase IV's stored length as not counting the
+    8-byte block head, and cuts the text at 0x1F."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    size = 512 if version in (0x03, 0x83) else struct.unpack_from('<H', data, 20)[0] or 512
+
+    def memo(block):
+        if block <= 0:
+            return None
+        start = block * size
+        if data[start:start + 4] == b'\xff\xff\x08\x00':
+            return data[start + 8:start + struct.unpack_from('<I', data, start + 4)[0]]
+        return data[start:].split(b'\x1a', 1)[0]
+    return memo
+
+
+class DbtParser(FieldParser):
+    """dbfread's parsing, with the memos of .dbt files read by dbt_reader."""
+
+    def __init__(self, table, memofile=None):
+        super().__init__(table, memofile)
+        if table.memofilename and table.memofilename.lower().endswith('.dbt'):
+            self.get_memo = dbt_reader(table.memofilename, self.dbversion)
 
 
 def fixed(x):
@@ -165,7 +237,7 @@ def value_text(field, value, raw, null, csv, memo):
 def expected_export(path, csv=False, memo=False, skip_deleted=False):
     """The field names and the (record number, line) pairs that dbfread's reading implies."""
     options = dict(ignore_missing_memofile=True, encoding='cp1252', char_decode_errors='strict')
-    table, raw_table = DBF(path, **options), DBF(path, raw=True, **options)
+    table, raw_table = DBF(path, parserclass=DbtParser, **options), DBF(path, raw=True, **options)
     vfp = table.header.dbversion in VFP_VERSIONS
     # dbfread lists the hidden system fields (_NullFlags) like any other; it
     # calls the flags byte reserved1.

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Loads what `orvalis-export --sql` writes into a real PostgreSQL (psql) and a
 real SQLite (the sqlite3 shell), reads every value back typed and compares it
-with what dbfread reads from the table: tables that python3-dbf writes and
-tables written here byte by byte (dBase III, dBase IV with a .dbt memo file,
-dBase level 7). Also the warnings on junk values, and that a script loaded
-again fails and leaves the table as it was, unless written with --replace.
+with what dbfread reads from the table: tables that python3-dbf and Perl's
+XBase write and tables written here byte by byte (dBase III, dBase IV with a
+.dbt memo file, dBase level 7). Also the warnings on junk values, and that a
+script loaded again fails and leaves the table as it was, unless written with
+--replace.
 
     /usr/bin/python3 tests/peers/check_sql.py build/native/cli/orvalis-export
 
@@ -26,7 +27,7 @@ import sys
 import tempfile
 from decimal import Decimal
 
-from dbfread import DBF, FieldParser
+from dbfread import DBF
 from dbfread.dbf import DBFField
 from dbfread.memo import BinaryMemo
 
@@ -140,8 +141,8 @@ LEVEL7_RECORDS += [(b' ', ('r%d' % n, level7_int(n * 4099 - 2**21), level7_int(n
 def write_tables(folder):
     """The tables, by file name."""
     tables = {}
-    # The peer check's python3-dbf tables: memos, nulls, deleted records, a
-    # picture block in an M field, Clipper's long character field.
+    # The peer check's python3-dbf and Perl XBase tables: memos, nulls, deleted
+    # records, a picture block in an M field, long character fields.
     for dbf_type, fields, records in check_peers.TABLES:
         tables[dbf_type + '.dbf'] = os.path.join(folder, dbf_type + '.dbf')
         check_peers.write_table(tables[dbf_type + '.dbf'], fields, records, dbf_type)
@@ -185,30 +186,9 @@ class Table(DBF):
         return [(flag == b'*', next(deleted if flag == b'*' else live)) for flag in flags]
 
 
-class Expected(FieldParser):
-    """dbfread's parsing, where it raises on junk or misreads, made to give
-    what the values are."""
-
-    def __init__(self, table, memofile=None):
-        super().__init__(table, memofile)
-        if table.memofilename and table.memofilename.lower().endswith('.dbt'):
-            self.get_memo = self.dbt_reader(table.memofilename)
-
-    def dbt_reader(self, path):
-        # dbfread takes every .dbt block as 512 bytes and the dBase IV length
-        # as not counting its 8-byte block head.
-        with open(path, 'rb') as f:
-            data = f.read()
-        size = 512 if self.dbversion in (0x03, 0x83) else struct.unpack_from('<H', data, 20)[0] or 512
-
-        def memo(block):
-            if block <= 0:
-                return None
-            start = block * size
-            if data[start:start + 4] == b'\xff\xff\x08\x00':
-                return data[start + 8:start + struct.unpack_from('<I', data, start + 4)[0]]
-            return data[start:].split(b'\x1a', 1)[0]
-        return memo
+class Expected(check_peers.DbtParser):
+    """dbfread's parsing (.dbt memos read right), where it raises on junk or
+    misreads, made to give what the values are."""
 
     def parseN(self, field, data):
         text = data.strip(b' ')

@@ -31,10 +31,27 @@ void ExportWriter::Warn(ExportWarnings::Kind kind, int field, std::uint64_t coun
 
 std::string_view ExportWriter::Converted(std::string_view text, int field)
 {
+    if (m_converter->KeepsAscii() && IsAscii(text))
+        return text;
     m_converted.clear();
     if (const size_t unmapped = m_converter->AppendUtf8(text, m_converted))
         Warn(ExportWarnings::UnmappedByte, field, unmapped);
     return m_converted;
+}
+
+void ExportWriter::AppendConverted(LineBuffer& out, std::string_view text, int field)
+{
+    if (!m_converter || (m_converter->KeepsAscii() && IsAscii(text))) {
+        out.Append(text);
+    } else if (m_converter->ConvertsByTable()) {
+        // Straight into the output, for the many short texts of a table.
+        size_t unmapped = 0;
+        out.Keep(m_converter->WriteUtf8(text, out.Claim(3 * text.size() + 1), unmapped));
+        if (unmapped)
+            Warn(ExportWarnings::UnmappedByte, field, unmapped);
+    } else {
+        out.Append(Converted(text, field));
+    }
 }
 
 std::string_view ExportWriter::ConvertedPiece(std::string_view piece, bool last, int field)

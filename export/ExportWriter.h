@@ -74,6 +74,8 @@ protected:
 
     // text in UTF-8, when converting: a view valid until the next call.
     std::string_view Converted(std::string_view text, int field);
+    // text appended to out, in UTF-8 when converting.
+    void AppendConverted(LineBuffer& out, std::string_view text, int field);
 
     // Where field i's memo lies; counts an unreadable one.
     enum class MemoFound { None, Found, Unreadable };

@@ -82,6 +82,14 @@ public:
         m_size += count;
     }
 
+    // Room for `most` bytes, written in place and then kept up to `end`.
+    ORVALIS_ALWAYS_INLINE char* Claim(size_t most)
+    {
+        Reserve(most);
+        return m_bytes.get() + m_size;
+    }
+    ORVALIS_ALWAYS_INLINE void Keep(const char* end) { m_size = static_cast<size_t>(end - m_bytes.get()); }
+
     size_t Size() const { return m_size; }
     const char* Data() const { return m_bytes.get(); }
     std::string_view View(size_t from = 0) const { return { m_bytes.get() + from, m_size - from }; }

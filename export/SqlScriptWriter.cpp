@@ -1,12 +1,14 @@
 #include "export/SqlScriptWriter.h"
 
 #include "framework/CodePage.h"
+#include "table/ByteSearch.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -107,23 +109,55 @@ std::string Quoted(std::string_view name)
     return quoted + '"';
 }
 
-// The trailing blanks of a character value go, and the NULs some writers pad
-// with.
-std::string_view TrimTrailingBlanks(std::string_view text)
-{
-    const size_t end = text.find_last_not_of(std::string_view(" \0", 2));
-    return text.substr(0, end == std::string_view::npos ? 0 : end + 1);
-}
+// The bytes a text cannot hold as they are, in each dialect: COPY's text
+// format escapes what would end the value or the row and the escape itself;
+// in SQLite a quote is doubled, and a carriage return stands outside the
+// literal, as the shell drops one that ends an input line. Neither database
+// holds a NUL in a text.
+struct SpecialBytes {
+    bool Of[256] = {};
+    constexpr explicit SpecialBytes(std::string_view bytes)
+    {
+        for (const char c : bytes)
+            Of[static_cast<unsigned char>(c)] = true;
+    }
+};
+constexpr SpecialBytes kCopySpecial(std::string_view("\\\t\n\r\0", 5));
+constexpr SpecialBytes kSqliteSpecial(std::string_view("'\r\0", 3));
 
 const char kHexDigits[] = "0123456789abcdef";
 
 } // namespace
 
+// What each byte of a single-byte page becomes in a text of the script: its
+// UTF-8 form, written as the dialect writes it. One look-up a byte converts
+// and escapes the many short texts of a table.
+struct SqlScriptWriter::ByteForms {
+    char Form[256][16];     // at most 14 bytes, then anything
+    std::uint8_t Length[256];
+    std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
+};
+
 SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter)
     : m_dialect(dialect), m_tableName(Quoted(Cut(LowerCase(tableName))))
 {
     SetConverter(&converter);
+    if (!converter.ConvertsByTable())
+        return;
+    m_forms = std::make_unique<ByteForms>();
+    for (unsigned b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        std::string utf8;
+        const bool unmapped = converter.AppendUtf8(std::string_view(&byte, 1), utf8) != 0;
+        LineBuffer form(16);
+        const bool nul = EscapeText(form, utf8);
+        std::memcpy(m_forms->Form[b], form.Data(), form.Size());
+        m_forms->Length[b] = static_cast<std::uint8_t>(form.Size());
+        m_forms->Replaced[b] = unmapped || nul;
+    }
 }
+
+SqlScriptWriter::~SqlScriptWriter() = default;
 
 void SqlScriptWriter::AppendStart(const mDBase& table, LineBuffer& out)
 {
@@ -136,7 +170,7 @@ void SqlScriptWriter::AppendStart(const mDBase& table, LineBuffer& out)
     std::set<std::string> names;
     for (int i = 0; i < fields; ++i) {
         const FieldDescriptor& field = table.GetField(i);
-        Column column{ i, ValueType::Text, {}, {} };
+        Column column{ i, &field, ValueType::Text, field.NullBit >= 0, field.Kind == FieldKind::VarCharacter, {}, {} };
         const unsigned length = field.Length;
         const auto integerType = [&](unsigned digits) {
             return digits <= 9 ? "integer" : digits <= 18 ? "bigint" : "numeric(" + std::to_string(digits) + ")";
@@ -256,35 +290,28 @@ void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
     out.Append("COMMIT;\n");
 }
 
-void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, LineBuffer& out)
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, LineBuffer& out)
 {
     const int i = column.Field;
-    if (table.IsNullValue(i)) {
+    if (column.Nullable && table.IsNullValue(i)) {
         AppendNull(out);
         return;
     }
-    const std::string_view stored = table.ValueView(i);
-    const FieldDescriptor& field = table.GetField(i);
-    // Binary values take their full width, whatever the field's declared
-    // length; one that the record cuts short is no value.
-    const bool binaryShort = field.IsBinary() && stored.size() < BinaryWidth(field.Kind);
-    const auto invalid = [&]() {
-        Warn(ExportWarnings::InvalidValue, i);
-        AppendNull(out);
-    };
+    const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
+    // The types of nearly every table's fields here; the others apart.
     switch (column.Type) {
     case ValueType::Text:
-        AppendText(out, Converted(TrimTrailingBlanks(stored), i), i);
+        AppendCharacters(out, stored, i);
         return;
     case ValueType::Decimal:
     case ValueType::Whole:
-        AppendNumber(table, column, out);
+        AppendNumber(column, stored, out);
         return;
     case ValueType::Date: {
         CalendarDate date;
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
-            return decoded == Decoded::Empty ? AppendNull(out) : invalid();
+            return AppendNoValue(out, decoded, i);
         // The stored digits, which the decoding found to be a date.
         const char text[] = { stored[0], stored[1], stored[2], stored[3], '-', stored[4], stored[5], '-',
                               stored[6], stored[7] };
@@ -295,14 +322,101 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, Lin
         bool value = false;
         const Decoded decoded = DecodeLogical(stored, value);
         if (decoded != Decoded::Value)
-            return decoded == Decoded::Empty ? AppendNull(out) : invalid();
+            return AppendNoValue(out, decoded, i);
         AppendBoolean(out, value);
         return;
     }
+    default:
+        AppendOtherValue(table, column, stored, out);
+        return;
+    }
+}
+
+void SqlScriptWriter::AppendNoValue(LineBuffer& out, Decoded decoded, int field)
+{
+    if (decoded == Decoded::Invalid)
+        Warn(ExportWarnings::InvalidValue, field);
+    AppendNull(out);
+}
+
+void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
+{
+    // The trailing blanks of a character value go, and the NULs some
+    // writers pad with.
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    const bool sqlite = m_dialect == SqlDialect::Sqlite;
+    if (m_forms) {
+        if (sqlite)
+            out.Append('\'');
+        char* to = out.Claim(sizeof m_forms->Form[0] * text.size());
+        const ByteForms& forms = *m_forms;
+        std::uint8_t replaced = 0;
+        size_t at = 0;
+        // Eight bytes at a time where they are ASCII and none is written
+        // otherwise, as most are; byte by byte through the table elsewhere.
+        const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(sqlite ? '\'' : '\\');
+        for (; at + 8 <= text.size(); at += 8) {
+            const std::uint64_t word = LoadWord(text.data() + at);
+            if (((word & 0x8080808080808080u) | BytesBelow(word, 0x20) | ZeroBytes(word ^ printable)) == 0) {
+                std::memcpy(to, &word, 8);
+                to += 8;
+                continue;
+            }
+            for (size_t i = at; i < at + 8; ++i) {
+                const auto b = static_cast<unsigned char>(text[i]);
+                std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+                to += forms.Length[b];
+                replaced |= forms.Replaced[b];
+            }
+        }
+        for (; at < text.size(); ++at) {
+            const auto b = static_cast<unsigned char>(text[at]);
+            std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+            to += forms.Length[b];
+            replaced |= forms.Replaced[b];
+        }
+        out.Keep(to);
+        if (replaced) {
+            // Rare: counted only where there is something to count.
+            size_t count = 0;
+            for (const char c : text)
+                count += forms.Replaced[static_cast<unsigned char>(c)];
+            Warn(ExportWarnings::UnmappedByte, field, count);
+        }
+        if (sqlite)
+            out.Append('\'');
+        return;
+    }
+    // Most texts hold no byte to write otherwise: converted straight into
+    // the output. Where the page keeps ASCII, such bytes are the same
+    // before and after the conversion.
+    bool ascii = false;
+    if (!Converter()->KeepsAscii() || HoldsSpecial(text, ascii)) {
+        AppendText(out, Converted(text, field), field);
+        return;
+    }
+    if (sqlite)
+        out.Append('\'');
+    if (ascii)
+        out.Append(text);
+    else
+        AppendConverted(out, text, field);
+    if (sqlite)
+        out.Append('\'');
+}
+
+void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column, std::string_view stored,
+                                       LineBuffer& out)
+{
+    const int i = column.Field;
+    const FieldDescriptor& field = *column.Descriptor;
+    // Binary values take their full width, whatever the field's declared
+    // length; one that the record cuts short is no value.
+    if (field.IsBinary() && stored.size() < BinaryWidth(field.Kind))
+        return AppendNoValue(out, Decoded::Invalid, i);
+    switch (column.Type) {
     case ValueType::Integer:
     case ValueType::Currency: {
-        if (binaryShort)
-            return invalid();
         const CString text = FormatBinary(field.Kind, stored.data());
         if (text.IsEmpty())
             return AppendNull(out); // a level 7 long of zero bytes
@@ -311,8 +425,6 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, Lin
     }
     case ValueType::Double: {
         double value = 0;
-        if (binaryShort)
-            return invalid();
         if (!DecodeDouble(field.Kind, stored.data(), value))
             return AppendNull(out);
         AppendDouble(out, value);
@@ -320,9 +432,9 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, Lin
     }
     case ValueType::Timestamp: {
         DateTime value;
-        const Decoded decoded = binaryShort ? Decoded::Invalid : DecodeDateTime(stored.data(), value);
+        const Decoded decoded = DecodeDateTime(stored.data(), value);
         if (decoded != Decoded::Value)
-            return decoded == Decoded::Empty ? AppendNull(out) : invalid();
+            return AppendNoValue(out, decoded, i);
         // Milliseconds only where there are any, as SQLite's own functions
         // write a time.
         const unsigned ms = value.Milliseconds;
@@ -341,15 +453,17 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, Lin
     case ValueType::InlineBinary:
         AppendBytes(out, stored);
         return;
+    default:
+        return; // the types AppendValue writes itself
     }
 }
 
-void SqlScriptWriter::AppendNumber(const mDBase& table, const Column& column, LineBuffer& out)
+void SqlScriptWriter::AppendNumber(const Column& column, std::string_view stored, LineBuffer& out)
 {
     const int i = column.Field;
-    const FieldDescriptor& field = table.GetField(i);
+    const FieldDescriptor& field = *column.Descriptor;
     DecimalNumber number;
-    const Decoded decoded = DecodeNumber(table.ValueView(i), number);
+    const Decoded decoded = DecodeNumber(stored, number);
     if (decoded == Decoded::Empty) {
         AppendNull(out);
         return;
@@ -364,8 +478,18 @@ void SqlScriptWriter::AppendNumber(const mDBase& table, const Column& column, Li
     const bool whole = column.Type == ValueType::Whole;
     if (decoded == Decoded::Invalid || decimals.size() > places ||
         number.Integer.size() > (whole ? std::max<size_t>(width, 1) : width - places)) {
-        Warn(ExportWarnings::InvalidValue, i);
-        AppendNull(out);
+        AppendNoValue(out, Decoded::Invalid, i);
+        return;
+    }
+    // Most numbers are stored as they are written: one copy of their text,
+    // where no leading zero, plus sign or decimal comma is to go.
+    const std::string_view digits = number.Integer;
+    const bool fraction = !whole && !number.Fraction.empty();
+    if (!digits.empty() && (!number.Negative || digits.data()[-1] == '-') &&
+        (!fraction || digits.data()[digits.size()] == '.')) {
+        const char* const first = digits.data() - (number.Negative ? 1 : 0);
+        const char* const last = fraction ? number.Fraction.data() + number.Fraction.size() : digits.data() + digits.size();
+        out.Append(std::string_view(first, static_cast<size_t>(last - first)));
         return;
     }
     if (number.Negative)
@@ -397,12 +521,12 @@ void SqlScriptWriter::AppendDouble(LineBuffer& out, double value)
     }
 }
 
-void SqlScriptWriter::AppendNull(LineBuffer& out) const
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendNull(LineBuffer& out) const
 {
     out.Append(m_dialect == SqlDialect::PostgreSql ? "\\N" : "NULL");
 }
 
-void SqlScriptWriter::AppendBoolean(LineBuffer& out, bool value) const
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendBoolean(LineBuffer& out, bool value) const
 {
     if (m_dialect == SqlDialect::PostgreSql)
         out.Append(value ? 't' : 'f');
@@ -410,7 +534,7 @@ void SqlScriptWriter::AppendBoolean(LineBuffer& out, bool value) const
         out.Append(value ? '1' : '0');
 }
 
-void SqlScriptWriter::AppendLiteral(LineBuffer& out, std::string_view ascii) const
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendLiteral(LineBuffer& out, std::string_view ascii) const
 {
     if (m_dialect == SqlDialect::PostgreSql) {
         out.Append(ascii);
@@ -430,24 +554,47 @@ void SqlScriptWriter::AppendText(LineBuffer& out, std::string_view utf8, int fie
         out.Append('\'');
 }
 
+bool SqlScriptWriter::HoldsSpecial(std::string_view text, bool& ascii) const
+{
+    // Word by word: control bytes and the one printable special byte of the
+    // dialect; a word that may hold one is looked at byte by byte.
+    const bool postgres = m_dialect == SqlDialect::PostgreSql;
+    const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(postgres ? '\\' : '\'');
+    std::uint64_t maybe = 0, high = 0;
+    ForEachWord(text, [&](std::uint64_t word) {
+        maybe |= BytesBelow(word, 0x20) | ZeroBytes(word ^ printable);
+        high |= word;
+    });
+    ascii = (high & 0x8080808080808080u) == 0;
+    if (!maybe)
+        return false;
+    const bool* special = postgres ? kCopySpecial.Of : kSqliteSpecial.Of;
+    for (const char c : text)
+        if (special[static_cast<unsigned char>(c)])
+            return true;
+    return false;
+}
+
 void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, int field)
 {
+    if (const size_t nuls = EscapeText(out, utf8))
+        Warn(ExportWarnings::UnmappedByte, field, nuls);
+}
+
+size_t SqlScriptWriter::EscapeText(LineBuffer& out, std::string_view utf8) const
+{
     const bool postgres = m_dialect == SqlDialect::PostgreSql;
+    const bool* special = postgres ? kCopySpecial.Of : kSqliteSpecial.Of;
+    size_t nuls = 0;
     size_t from = 0;
     for (size_t at = 0; at < utf8.size(); ++at) {
         const char c = utf8[at];
-        // COPY's text format escapes what would end the value or the row and
-        // the escape itself. In SQLite a quote is doubled, and a carriage
-        // return stands outside the literal: the shell drops one that ends
-        // an input line. Neither database holds a NUL in a text.
-        const bool special = c == '\0' || c == '\r' ||
-            (postgres ? c == '\\' || c == '\t' || c == '\n' : c == '\'');
-        if (!special)
+        if (!special[static_cast<unsigned char>(c)])
             continue;
         out.Append(utf8.substr(from, at - from));
         from = at + 1;
         if (c == '\0') {
-            Warn(ExportWarnings::UnmappedByte, field);
+            ++nuls;
             out.Append(kReplacement);
         } else if (!postgres) {
             out.Append(c == '\'' ? "''" : "'||char(13)||'");
@@ -457,6 +604,7 @@ void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, in
         }
     }
     out.Append(utf8.substr(from));
+    return nuls;
 }
 
 void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const

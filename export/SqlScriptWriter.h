@@ -1,11 +1,15 @@
 #pragma once
 
 #include "export/ExportWriter.h"
+#include "table/TableFormat.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct FieldDescriptor;
 
 class CodePageConverter;
 
@@ -22,6 +26,7 @@ class SqlScriptWriter : public ExportWriter {
 public:
     // tableName is in UTF-8; the converter takes the table's texts to UTF-8.
     SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter);
+    ~SqlScriptWriter() override;
 
     // DROP TABLE IF EXISTS before CREATE TABLE; without it, a database that
     // has the table already refuses the whole script.
@@ -40,20 +45,32 @@ private:
     };
     struct Column {
         int Field;
+        const FieldDescriptor* Descriptor;
         ValueType Type;
+        bool Nullable;   // a Visual FoxPro field with a null bit
+        bool VarLength;  // its value is shorter than the field
         std::string Name; // quoted
         std::string SqlType;
     };
 
     void AppendValue(const mDBase& table, const Column& column, LineBuffer& out);
+    void AppendCharacters(LineBuffer& out, std::string_view stored, int field);
+    void AppendOtherValue(const mDBase& table, const Column& column, std::string_view stored, LineBuffer& out);
+    // NULL for no value; one that is not what its type says is counted.
+    void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
     void AppendNull(LineBuffer& out) const;
     void AppendBoolean(LineBuffer& out, bool value) const;
     // A date or a timestamp: a literal in SQLite, as is in COPY.
     void AppendLiteral(LineBuffer& out, std::string_view ascii) const;
-    void AppendNumber(const mDBase& table, const Column& column, LineBuffer& out);
+    void AppendNumber(const Column& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value);
+    // Whether text holds a byte the dialect writes otherwise; `ascii` tells
+    // whether every byte is below 0x80.
+    bool HoldsSpecial(std::string_view text, bool& ascii) const;
     void AppendText(LineBuffer& out, std::string_view utf8, int field);
     void AppendTextPiece(LineBuffer& out, std::string_view utf8, int field);
+    // The text as the dialect writes it; returns how many NULs became U+FFFD.
+    size_t EscapeText(LineBuffer& out, std::string_view utf8) const;
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const Column& column, LineBuffer& out);
@@ -68,4 +85,6 @@ private:
     std::uint32_t m_statementRows = 0;
     std::uint64_t m_statementStart = 0;
     std::string m_scratch;
+    struct ByteForms;
+    std::unique_ptr<ByteForms> m_forms; // a single-byte page's texts
 };

@@ -170,22 +170,44 @@ struct CodePageConverter::SingleByte {
     char Utf8[256][4];              // at most three bytes, then anything
     std::uint8_t Length[256];
     std::uint8_t Unmapped[256];     // 1 where the page does not define the byte
+    bool KeepsAscii = false;        // bytes below 0x80 are their own form
 
     // Each byte's form is copied in four bytes and the end moved by its
     // length, so that no byte takes a branch.
-    std::size_t Append(std::string_view text, std::string& out) const
+    char* Write(std::string_view text, char* to, std::size_t& unmapped) const
     {
-        const std::size_t start = out.size();
-        out.resize(start + 3 * text.size() + 1);   // the last byte's four-byte copy
-        char* to = out.data() + start;
-        std::size_t unmapped = 0;
-        for (const char c : text) {
+        const auto one = [&](char c) {
             const auto b = static_cast<unsigned char>(c);
             std::memcpy(to, Utf8[b], 4);
             to += Length[b];
             unmapped += Unmapped[b];
+        };
+        std::size_t at = 0;
+        if (KeepsAscii) {
+            // Eight bytes at a time while they are ASCII, as most are.
+            for (; at + 8 <= text.size(); at += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + at, 8);
+                if (word & 0x8080808080808080u) {
+                    for (std::size_t i = 0; i < 8; ++i)
+                        one(text[at + i]);
+                } else {
+                    std::memcpy(to, &word, 8);
+                    to += 8;
+                }
+            }
         }
-        out.resize(static_cast<std::size_t>(to - out.data()));
+        for (; at < text.size(); ++at)
+            one(text[at]);
+        return to;
+    }
+    std::size_t Append(std::string_view text, std::string& out) const
+    {
+        const std::size_t start = out.size();
+        out.resize(start + 3 * text.size() + 1);   // the last byte's four-byte copy
+        std::size_t unmapped = 0;
+        char* const end = Write(text, out.data() + start, unmapped);
+        out.resize(static_cast<std::size_t>(end - out.data()));
         return unmapped;
     }
 };
@@ -198,6 +220,11 @@ size_t CodePageConverter::AppendUtf8(std::string_view text, std::string& out) co
     if (!m_system)
         return AppendCheckedUtf8(text, out, false, used);
     return AppendSystem(text, out, false, used);
+}
+
+char* CodePageConverter::WriteUtf8(std::string_view text, char* to, size_t& unmapped) const
+{
+    return m_singleByte->Write(text, to, unmapped);
 }
 
 size_t CodePageConverter::AppendUtf8Part(std::string_view text, std::string& out, size_t& used) const
@@ -228,6 +255,7 @@ CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
 {
     if (!IsSupported(codePage))
         throw CCodePageException(codePage);
+    m_keepsAscii = codePage == kCodePageUtf8;
     if (codePage == kCodePageUtf8)
         return;
     m_system = std::make_unique<System>(codePage);
@@ -279,6 +307,11 @@ void CodePageConverter::BuildSingleByteTable()
         table->Length[b] = static_cast<std::uint8_t>(utf8.size());
         table->Unmapped[b] = units <= 0;
     }
+    m_keepsAscii = true;
+    for (unsigned b = 0; b < 256; ++b)
+        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
+                                                 : table->Length[b] > 1);
+    table->KeepsAscii = m_keepsAscii;
     m_singleByte = std::move(table);
 }
 
@@ -382,6 +415,7 @@ struct CodePageConverter::System {
 
 CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
 {
+    m_keepsAscii = codePage == kCodePageUtf8;
     if (codePage == kCodePageUtf8)
         return;
     m_system = std::make_unique<System>(codePage);
@@ -425,6 +459,11 @@ void CodePageConverter::BuildSingleByteTable()
         table->Length[b] = static_cast<std::uint8_t>(form.size());
         table->Unmapped[b] = unmapped;
     }
+    m_keepsAscii = true;
+    for (unsigned b = 0; b < 256; ++b)
+        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
+                                                 : table->Length[b] > 1);
+    table->KeepsAscii = m_keepsAscii;
     m_singleByte = std::move(table);
 }
 

@@ -44,3 +44,53 @@ inline size_t FindByte(std::string_view text, char wanted)
     // The last word overlaps bytes already searched, which hold no match.
     return text.size() % 8 ? find(text.size() - 8) : std::string_view::npos;
 }
+
+// Whether every byte of the text is below 0x80.
+inline bool IsAscii(std::string_view text)
+{
+    std::uint64_t high = 0;
+    size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8)
+        high |= LoadWord(text.data() + at);
+    for (; at < text.size(); ++at)
+        high |= static_cast<unsigned char>(text[at]);
+    return (high & 0x8080808080808080u) == 0;
+}
+
+// Where the text ends once the blanks and NULs that pad it are gone.
+inline size_t PaddedEnd(std::string_view text)
+{
+    constexpr std::uint64_t kBlanks = 0x2020202020202020u, kHighBits = 0x8080808080808080u;
+    size_t end = text.size();
+    for (; end >= 8; end -= 8) {
+        const std::uint64_t word = LoadWord(text.data() + end - 8);
+        const std::uint64_t kept = ~(ZeroBytes(word ^ kBlanks) | ZeroBytes(word)) & kHighBits;
+        if (kept)
+            return end - 8 + static_cast<size_t>(63 - __builtin_clzll(kept)) / 8 + 1;
+    }
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\0'))
+        --end;
+    return end;
+}
+
+// The high bit of each byte of the word that is below n (n at most 128), and
+// now and then of a byte just above one that is: a hint, to be checked.
+inline std::uint64_t BytesBelow(std::uint64_t word, unsigned n)
+{
+    return (word - 0x0101010101010101u * n) & ~word & 0x8080808080808080u;
+}
+
+// The bytes of the text, eight at a time, handed to `look` as words; the
+// bytes of the last word past the text's end are given as blanks.
+template <class Look>
+inline void ForEachWord(std::string_view text, Look&& look)
+{
+    size_t at = 0;
+    for (; at + 8 <= text.size(); at += 8)
+        look(LoadWord(text.data() + at));
+    if (at < text.size()) {
+        std::uint64_t word = 0x2020202020202020u;
+        std::memcpy(&word, text.data() + at, text.size() - at);
+        look(word);
+    }
+}

@@ -5,6 +5,7 @@
 // between dBase III, Visual FoxPro and dBase level 7 is decided here.
 
 #include "framework/CString.h"
+#include "table/ByteSearch.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -129,6 +130,72 @@ Decoded DecodeNumber(std::string_view stored, DecimalNumber& number);
 Decoded DecodeDateTime(const char* stored, DateTime& value);        // Visual FoxPro "T"
 // A Visual FoxPro or level 7 double; false where the bytes hold no value.
 bool DecodeDouble(FieldKind kind, const char* stored, double& value);
+
+inline bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Inline, as they run for every logical and number of every record of a
+// script.
+inline Decoded DecodeLogical(std::string_view stored, bool& value)
+{
+    if (stored.size() != 1)
+        return stored.find_first_not_of(std::string_view(" \0", 2)) == std::string_view::npos ? Decoded::Empty
+                                                                                         : Decoded::Invalid;
+    switch (stored[0]) {
+    case 'T': case 't': case 'Y': case 'y':
+        value = true;
+        return Decoded::Value;
+    case 'F': case 'f': case 'N': case 'n':
+        value = false;
+        return Decoded::Value;
+    case '?': case ' ': case '\0':
+        return Decoded::Empty;
+    default:
+        return Decoded::Invalid;
+    }
+}
+
+inline Decoded DecodeNumber(std::string_view stored, DecimalNumber& number)
+{
+    // One pass, as it runs for every number of every record of a script.
+    const char* at = stored.data();
+    const char* end = at + stored.size();
+    // Blanks or NULs around the number; numbers are right-aligned, so the
+    // blanks before it are skipped eight at a time.
+    for (; end - at >= 8; at += 8) {
+        if (const std::uint64_t rest = LoadWord(at) ^ 0x2020202020202020u) {
+            at += __builtin_ctzll(rest) / 8;
+            break;
+        }
+    }
+    while (at < end && (*at == ' ' || *at == '\0'))
+        ++at;
+    while (end > at && (end[-1] == ' ' || end[-1] == '\0'))
+        --end;
+    if (at == end)
+        return Decoded::Empty;
+    number.Negative = *at == '-';
+    if (*at == '-' || *at == '+')
+        ++at;
+    // Digits, then a point (or the comma some writers put there) and digits.
+    const char* const whole = at;
+    while (at < end && IsDecimalDigit(*at))
+        ++at;
+    const char* const wholeEnd = at;
+    if (at < end && (*at == '.' || *at == ','))
+        ++at;
+    const char* const fraction = at;
+    while (at < end && IsDecimalDigit(*at))
+        ++at;
+    // Letters, blanks inside, the asterisks of an overflow, or no digit.
+    if (at != end || (wholeEnd == whole && at == fraction))
+        return Decoded::Invalid;
+    const char* first = whole;
+    while (first < wholeEnd && *first == '0')
+        ++first; // leading zeros say nothing
+    number.Integer = std::string_view(first, static_cast<size_t>(wholeEnd - first));
+    number.Fraction = std::string_view(fraction, static_cast<size_t>(at - fraction));
+    return Decoded::Value;
+}
 
 // The code page a language driver byte (header offset 29) names; 0 for a byte
 // that names none (0 itself: the writer did not say).

@@ -333,40 +333,6 @@ int mDBase::MoveNext()
     return CurrentRecord < RecordCount ? GoTo(CurrentRecord + 1) : 0;
 }
 
-const FieldDescriptor* mDBase::FieldAt(int i) const
-{
-    return i >= 0 && i < FieldCount ? &Fields[static_cast<size_t>(i)] : nullptr;
-}
-
-std::string_view mDBase::FieldBytes(const FieldDescriptor& field) const
-{
-    if (field.Offset >= RecordLength)
-        return {};
-    const size_t length = std::min<size_t>(field.Length, RecordLength - field.Offset);
-    return { Record.get() + field.Offset, length };
-}
-
-std::string_view mDBase::ValueBytes(const FieldDescriptor& field) const
-{
-    const std::string_view bytes = FieldBytes(field);
-    // A variable-length character value keeps its length in the field's last
-    // byte, which is never part of the text.
-    if (field.Kind != FieldKind::VarCharacter || !FlagSet(field.VarLengthBit) ||
-        bytes.size() != field.Length || bytes.empty())
-        return bytes;
-    const auto length = static_cast<unsigned char>(bytes.back());
-    return bytes.substr(0, std::min<size_t>(length, bytes.size() - 1));
-}
-
-bool mDBase::FlagSet(std::int16_t bit) const
-{
-    if (bit < 0)
-        return false;
-    const std::string_view flags = FieldBytes(NullFlags);
-    const auto byte = static_cast<size_t>(bit / 8);
-    return byte < flags.size() && (static_cast<unsigned char>(flags[byte]) >> (bit % 8) & 1u);
-}
-
 CString mDBase::GetFieldText(int i) const
 {
     const StoredText text = FieldTextView(i);
@@ -392,18 +358,6 @@ int mDBase::GetFieldWidth(int i) const
 {
     const FieldDescriptor* field = FieldAt(i);
     return field && !field->IsBinary() ? static_cast<int>(FieldBytes(*field).size()) : 0;
-}
-
-bool mDBase::IsNullValue(int i) const
-{
-    const FieldDescriptor* field = FieldAt(i);
-    return field && IsNull(*field);
-}
-
-std::string_view mDBase::ValueView(int i) const
-{
-    const FieldDescriptor* field = FieldAt(i);
-    return field ? ValueBytes(*field) : std::string_view();
 }
 
 MemoPointer mDBase::GetMemoBlock(int i, std::uint64_t& block) const

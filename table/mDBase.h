@@ -5,6 +5,7 @@
 #include "framework/CString.h"
 #include "table/TableFormat.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -91,11 +92,22 @@ public:
 
     // The loaded record's deletion flag is "*".
     bool IsDeleted() const { return CurrentRecord != 0 && Record[0] == '*'; }
+    // The bytes of a field of this table inside the loaded record, for the
+    // export's inner loop: a variable-length field's value is ValueView's.
+    std::string_view FieldView(const FieldDescriptor& field) const { return FieldBytes(field); }
     // Field i of the loaded record is null (Visual FoxPro's null flags).
-    bool IsNullValue(int i) const;
+    bool IsNullValue(int i) const
+    {
+        const FieldDescriptor* field = FieldAt(i);
+        return field && IsNull(*field);
+    }
     // The stored bytes of field i's value inside the loaded record, binary
     // or not: a variable-length value's own bytes. Empty outside the table.
-    std::string_view ValueView(int i) const;
+    std::string_view ValueView(int i) const
+    {
+        const FieldDescriptor* field = FieldAt(i);
+        return field ? ValueBytes(*field) : std::string_view();
+    }
     // Where field i's memo begins in the memo file; its field keeps one.
     MemoPointer GetMemoBlock(int i, std::uint64_t& block) const;
 
@@ -113,12 +125,39 @@ public:
     const FieldDescriptor& GetField(int i) const { return Fields[static_cast<size_t>(i)]; }
 
 private:
-    const FieldDescriptor* FieldAt(int i) const;
+    // Inline: the export asks for them for every field of every record.
+    const FieldDescriptor* FieldAt(int i) const
+    {
+        return i >= 0 && i < FieldCount ? &Fields[static_cast<size_t>(i)] : nullptr;
+    }
     // The bytes of a field that lie inside the record buffer.
-    std::string_view FieldBytes(const FieldDescriptor& field) const;
+    std::string_view FieldBytes(const FieldDescriptor& field) const
+    {
+        if (field.Offset >= RecordLength)
+            return {};
+        const size_t length = std::min<size_t>(field.Length, RecordLength - field.Offset);
+        return { Record.get() + field.Offset, length };
+    }
     // The bytes of a field's value: a variable-length field's own length.
-    std::string_view ValueBytes(const FieldDescriptor& field) const;
-    bool FlagSet(std::int16_t bit) const;
+    std::string_view ValueBytes(const FieldDescriptor& field) const
+    {
+        const std::string_view bytes = FieldBytes(field);
+        // A variable-length character value keeps its length in the field's
+        // last byte, which is never part of the text.
+        if (field.Kind != FieldKind::VarCharacter || !FlagSet(field.VarLengthBit) ||
+            bytes.size() != field.Length || bytes.empty())
+            return bytes;
+        const auto length = static_cast<unsigned char>(bytes.back());
+        return bytes.substr(0, std::min<size_t>(length, bytes.size() - 1));
+    }
+    bool FlagSet(std::int16_t bit) const
+    {
+        if (bit < 0)
+            return false;
+        const std::string_view flags = FieldBytes(NullFlags);
+        const auto byte = static_cast<size_t>(bit / 8);
+        return byte < flags.size() && (static_cast<unsigned char>(flags[byte]) >> (bit % 8) & 1u);
+    }
     bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
     // Reads count records from record first on into the window.
     void Fill(std::uint32_t first, std::uint32_t count);

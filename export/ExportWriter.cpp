@@ -126,6 +126,7 @@ LineBuffer& ExportWriter::Block()
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
     const Writing writing(m_out, out);
+    Prepare(table);
     LineBuffer& block = Block();
     Records(table, first, block);
     Flush(block);
@@ -135,6 +136,7 @@ void ExportWriter::Write(mDBase& table, CFile& out)
 {
     const Writing writing(m_out, out);
     m_written = 0;
+    Prepare(table);
     LineBuffer& block = Block();
     AppendStart(table, block);
     Records(table, 1, block);

@@ -60,6 +60,8 @@ public:
     void WriteRecords(mDBase& table, CFile& out, std::uint32_t first = 1);
 
 protected:
+    // What a writer decides once for the table, before anything is written.
+    virtual void Prepare(const mDBase& /*table*/) {}
     virtual void AppendStart(const mDBase& /*table*/, LineBuffer& /*out*/) {}
     virtual void AppendRecord(const mDBase& table, LineBuffer& out) = 0;
     virtual void AppendEnd(const mDBase& /*table*/, LineBuffer& /*out*/) {}

@@ -8,12 +8,6 @@
 #include <memory>
 #include <string_view>
 
-#if defined(__GNUC__)
-#define ORVALIS_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define ORVALIS_ALWAYS_INLINE inline
-#endif
-
 // The text of export lines on their way to the file. Appending is inline and
 // costs a copy of the bytes, as it is done for every field of every record.
 class LineBuffer {

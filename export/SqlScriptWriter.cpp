@@ -159,7 +159,7 @@ SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, cons
 
 SqlScriptWriter::~SqlScriptWriter() = default;
 
-void SqlScriptWriter::AppendStart(const mDBase& table, LineBuffer& out)
+void SqlScriptWriter::Prepare(const mDBase& table)
 {
     const int fields = table.GetFieldCount();
     if (fields == 0)
@@ -227,7 +227,11 @@ void SqlScriptWriter::AppendStart(const mDBase& table, LineBuffer& out)
         column.Name = Quoted(name);
         m_columns.push_back(std::move(column));
     }
+}
 
+void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
+{
+    const bool postgres = m_dialect == SqlDialect::PostgreSql;
     std::string script = postgres ? "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\n" : ".bail on\n";
     script += "BEGIN;\n";
     if (m_replace)

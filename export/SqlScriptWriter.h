@@ -33,6 +33,7 @@ public:
     void SetReplace(bool replace) { m_replace = replace; }
 
 protected:
+    void Prepare(const mDBase& table) override;
     void AppendStart(const mDBase& table, LineBuffer& out) override;
     void AppendRecord(const mDBase& table, LineBuffer& out) override;
     void AppendEnd(const mDBase& table, LineBuffer& out) override;

@@ -120,49 +120,69 @@ void TextExportWriter::AppendMemoText(const mDBase& table, int i, LineBuffer& li
         line.Append('"');
 }
 
-void TextExportWriter::AppendRecord(const mDBase& table, LineBuffer& line)
+void TextExportWriter::Prepare(const mDBase& table)
 {
-    const int fields = table.GetFieldCount();
-    if (m_layout == ExportFormat::FixedLength && !Converter()) {
-        // Most tables: the line is the record without its deletion flag.
-        if (const auto record = table.RecordTextView()) {
-            line.Append(*record);
-            if (fields > 0)
-                line.Append(kLineEnd);
-            return;
-        }
-    }
     // Only the separated layouts without a character of the user's can hold
     // a text of any length.
     const bool memoTexts = ReadsMemos() &&
         (m_layout == ExportFormat::TabSeparated || m_layout == ExportFormat::CommaSeparated);
-    for (int i = 0; i < fields; ++i) {
+    m_fields.clear();
+    for (int i = 0; i < table.GetFieldCount(); ++i) {
         const FieldDescriptor& field = table.GetField(i);
-        const bool quoted = m_layout == ExportFormat::CommaSeparated && field.IsCharacter();
-        if (memoTexts && field.Memo == MemoUse::Text) {
-            AppendMemoText(table, i, line);
-        } else if (field.IsBinary()) {
+        FieldWriting writing{ &field, i, Writes::ExportText,
+                              m_layout == ExportFormat::CommaSeparated && field.IsCharacter() };
+        if (memoTexts && field.Memo == MemoUse::Text)
+            writing.Do = Writes::MemoText;
+        else if (field.IsBinary())
             // Binary values as the list shows them, in the separated layouts:
             // their raw renderings are empty, so that no binary byte reaches
             // a text file.
-            if (m_layout != ExportFormat::FixedLength) {
-                m_scratch.clear();
-                table.AppendDisplayText(i, m_scratch);
-                AppendValue(line, m_scratch, quoted, false, i);
-            }
-        } else if (m_layout == ExportFormat::FixedLength) {
-            const mDBase::StoredText raw = table.FieldTextView(i);
-            AppendValue(line, raw.Bytes, false, true, i);
+            writing.Do = m_layout == ExportFormat::FixedLength ? Writes::Nothing : Writes::DisplayText;
+        else if (m_layout == ExportFormat::FixedLength)
+            writing.Do = Writes::StoredText;
+        m_fields.push_back(writing);
+    }
+}
+
+void TextExportWriter::AppendRecord(const mDBase& table, LineBuffer& line)
+{
+    if (m_fields.empty())
+        return;
+    if (m_layout == ExportFormat::FixedLength && !Converter()) {
+        // Most tables: the line is the record without its deletion flag.
+        if (const auto record = table.RecordTextView()) {
+            line.Append(*record);
+            line.Append(kLineEnd);
+            return;
+        }
+    }
+    for (const FieldWriting& field : m_fields) {
+        if (&field != &m_fields.front())
+            AppendSeparator(line);
+        switch (field.Do) {
+        case Writes::ExportText:
+            AppendValue(line, table.ExportText(*field.Field), field.Quoted, true, field.Index);
+            break;
+        case Writes::StoredText: {
+            const mDBase::StoredText raw = table.FieldTextView(field.Index);
+            AppendValue(line, raw.Bytes, false, true, field.Index);
             if (raw.Padding > 0)
                 line.Append(raw.Padding, ' ');
-        } else {
-            AppendValue(line, table.ExportTextView(i), quoted, true, i);
+            break;
         }
-        if (i < fields - 1)
-            AppendSeparator(line);
+        case Writes::DisplayText:
+            m_scratch.clear();
+            table.AppendDisplayText(field.Index, m_scratch);
+            AppendValue(line, m_scratch, field.Quoted, false, field.Index);
+            break;
+        case Writes::MemoText:
+            AppendMemoText(table, field.Index, line);
+            break;
+        case Writes::Nothing:
+            break;
+        }
     }
-    if (fields > 0)
-        line.Append(kLineEnd);
+    line.Append(kLineEnd);
 }
 
 void TextExportWriter::AppendStart(const mDBase& table, LineBuffer& line)
@@ -191,6 +211,7 @@ void TextExportWriter::AppendStart(const mDBase& table, LineBuffer& line)
 
 CString TextExportWriter::FormatLine(const mDBase& table)
 {
+    Prepare(table);
     LineBuffer line(256);
     SetRecord(table.GetCurrentRecord());
     AppendRecord(table, line);

@@ -4,8 +4,12 @@
 #include "export/ExportWriter.h"
 #include "framework/CString.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct FieldDescriptor;
 
 // Writes every record of a table as text, one line per record ended by
 // "\r\n", in one of the four layouts. With a memo file, the tab- and
@@ -25,6 +29,7 @@ public:
     CString FormatLine(const mDBase& table);
 
 protected:
+    void Prepare(const mDBase& table) override;
     void AppendStart(const mDBase& table, LineBuffer& out) override;
     void AppendRecord(const mDBase& table, LineBuffer& out) override;
 
@@ -33,8 +38,18 @@ private:
     void AppendMemoText(const mDBase& table, int i, LineBuffer& line);
     void AppendSeparator(LineBuffer& line) const;
 
+    // How each field goes into a line, decided once for an export.
+    enum class Writes : std::uint8_t { ExportText, StoredText, DisplayText, MemoText, Nothing };
+    struct FieldWriting {
+        const FieldDescriptor* Field;
+        int Index;
+        Writes Do;
+        bool Quoted;
+    };
+
     ExportFormat m_layout;
     CString m_separator;
+    std::vector<FieldWriting> m_fields;
     bool m_header = false;
     std::string m_scratch; // a binary value being formatted
 };

@@ -8,6 +8,14 @@
 // in an export) eight bytes at a time, inline: for texts this short a
 // library call costs more than the search.
 
+// For the few functions that the export runs for every field of every
+// record, where the compiler's own judgement leaves a call.
+#if defined(__GNUC__)
+#define ORVALIS_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define ORVALIS_ALWAYS_INLINE inline
+#endif
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are read least significant byte first");
 
 inline std::uint64_t LoadWord(const char* at)

@@ -15,84 +15,10 @@ constexpr unsigned char kFieldTerminator = 0x0D;
 // The read-ahead window's size: large reads, small memory.
 constexpr unsigned kWindowBytes = 256 * 1024;
 
-bool IsWhiteSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 [[noreturn]] void ThrowNotATable(const CString& path)
 {
     throw CFileException(CFileException::invalidFile, path, 0,
                          "El archivo %s no es una tabla dBase v\xE1lida.");
-}
-
-// Blanks, the padding of nearly every field, are skipped eight at a time:
-// in a word of eight bytes read least significant first, the blanks that
-// end or begin it are the zero bytes at the top or the bottom of the word
-// XOR eight blanks.
-constexpr std::uint64_t kEightBlanks = 0x2020202020202020u;
-
-std::uint64_t NotBlanks(const char* at)
-{
-    return LoadWord(at) ^ kEightBlanks;
-}
-
-// Both skips look at every word of the text, so that their loops run the
-// same number of times for every value of a field, and the processor
-// predicts them; a word of blanks changes nothing.
-size_t SkipBlanksForward(std::string_view text)
-{
-    size_t first = text.size() & ~size_t{ 7 }; // when every word is blanks
-    for (size_t at = first; at >= 8; at -= 8) {
-        const std::uint64_t rest = NotBlanks(text.data() + at - 8);
-        const size_t found = at - 8 + static_cast<size_t>(__builtin_ctzll(rest | (1ull << 63)) / 8);
-        first = rest ? found : first;
-    }
-    return first;
-}
-
-size_t SkipBlanksBack(std::string_view text)
-{
-    size_t end = text.size() & 7; // when every word is blanks
-    for (size_t at = end; at + 8 <= text.size(); at += 8) {
-        const std::uint64_t rest = NotBlanks(text.data() + at);
-        const size_t found = at + 8 - static_cast<size_t>(__builtin_clzll(rest | 1u) / 8);
-        end = rest ? found : end;
-    }
-    return end;
-}
-
-// The field's text without its leading white space.
-std::string_view TrimLeading(std::string_view text)
-{
-    const auto first = std::find_if_not(text.begin() + SkipBlanksForward(text), text.end(), IsWhiteSpace);
-    return text.substr(static_cast<size_t>(first - text.begin()));
-}
-
-// Where the text's trailing white space begins.
-size_t TrailingWhiteSpace(std::string_view text)
-{
-    size_t end = SkipBlanksBack(text);
-    while (end > 0 && IsWhiteSpace(text[end - 1]))
-        --end;
-    return end;
-}
-
-// The field's text without its trailing white space. Only the part before the
-// first NUL counts: when it ends in white space the text is cut where that run
-// begins, dropping whatever follows; otherwise the text is kept whole.
-std::string_view TrimTrailing(std::string_view text)
-{
-    const std::string_view beforeNul = text.substr(0, FindByte(text, '\0'));
-    const size_t end = TrailingWhiteSpace(beforeNul);
-    return end < beforeNul.size() ? text.substr(0, end) : text;
-}
-
-// Leading and interior runs of blanks are kept as stored; trailing blanks go.
-std::string_view DropTrailingBlanks(std::string_view text)
-{
-    const size_t last = text.substr(0, SkipBlanksBack(text)).find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
 // The fields that the list and the export show, and the hidden null flags.
@@ -385,20 +311,6 @@ std::optional<std::string_view> mDBase::RecordTextView() const
     if (!RawTextIsRecord)
         return std::nullopt;
     return std::string_view(Record.get() + 1, RecordLength - 1u);
-}
-
-std::string_view mDBase::ExportTextView(int i) const
-{
-    const FieldDescriptor* field = FieldAt(i);
-    if (!field || field->IsBinary() || IsNull(*field))
-        return {};
-    const std::string_view bytes = ValueBytes(*field);
-    switch (field->Kind) {
-    case FieldKind::Number:       return TrimLeading(bytes);
-    case FieldKind::Character:
-    case FieldKind::VarCharacter: return TrimTrailing(bytes);
-    default:                      return bytes;
-    }
 }
 
 void mDBase::AppendDisplayText(int i, std::string& out) const

@@ -3,6 +3,7 @@
 #include "framework/CFile.h"
 #include "framework/CObject.h"
 #include "framework/CString.h"
+#include "table/FieldTrim.h"
 #include "table/TableFormat.h"
 
 #include <algorithm>
@@ -84,7 +85,24 @@ public:
     // the record's bytes after its deletion flag (no binary, variable-length
     // or hidden field, none past the end of the record).
     std::optional<std::string_view> RecordTextView() const;
-    std::string_view ExportTextView(int i) const;
+    std::string_view ExportTextView(int i) const
+    {
+        const FieldDescriptor* field = FieldAt(i);
+        return field ? ExportText(*field) : std::string_view();
+    }
+    // The same of a field of the field table: the export's inner loop.
+    ORVALIS_ALWAYS_INLINE std::string_view ExportText(const FieldDescriptor& field) const
+    {
+        if (field.IsBinary() || IsNull(field))
+            return {};
+        const std::string_view bytes = ValueBytes(field);
+        switch (field.Kind) {
+        case FieldKind::Number:       return TrimLeading(bytes);
+        case FieldKind::Character:
+        case FieldKind::VarCharacter: return TrimTrailing(bytes);
+        default:                      return bytes;
+        }
+    }
     // The display text appended to out: binary values need formatting.
     void AppendDisplayText(int i, std::string& out) const;
     // The width of field i's raw text in every record: 0 for a binary field.

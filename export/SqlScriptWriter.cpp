@@ -1,5 +1,6 @@
 #include "export/SqlScriptWriter.h"
 
+#include "export/CopyText.h"
 #include "framework/CodePage.h"
 #include "table/ByteSearch.h"
 #include "table/mDBase.h"
@@ -109,22 +110,6 @@ std::string Quoted(std::string_view name)
     return quoted + '"';
 }
 
-// The bytes a text cannot hold as they are, in each dialect: COPY's text
-// format escapes what would end the value or the row and the escape itself;
-// in SQLite a quote is doubled, and a carriage return stands outside the
-// literal, as the shell drops one that ends an input line. Neither database
-// holds a NUL in a text.
-struct SpecialBytes {
-    bool Of[256] = {};
-    constexpr explicit SpecialBytes(std::string_view bytes)
-    {
-        for (const char c : bytes)
-            Of[static_cast<unsigned char>(c)] = true;
-    }
-};
-constexpr SpecialBytes kCopySpecial(std::string_view("\\\t\n\r\0", 5));
-constexpr SpecialBytes kSqliteSpecial(std::string_view("'\r\0", 3));
-
 const char kHexDigits[] = "0123456789abcdef";
 
 } // namespace
@@ -136,6 +121,7 @@ struct SqlScriptWriter::ByteForms {
     char Form[256][16];     // at most 14 bytes, then anything
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
+    bool KeepsAscii;            // the page's ASCII bytes are themselves
 };
 
 SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter)
@@ -145,6 +131,7 @@ SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, cons
     if (!converter.ConvertsByTable())
         return;
     m_forms = std::make_unique<ByteForms>();
+    m_forms->KeepsAscii = converter.KeepsAscii();
     for (unsigned b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
         std::string utf8;
@@ -352,41 +339,7 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     if (m_forms) {
         if (sqlite)
             out.Append('\'');
-        char* to = out.Claim(sizeof m_forms->Form[0] * text.size());
-        const ByteForms& forms = *m_forms;
-        std::uint8_t replaced = 0;
-        size_t at = 0;
-        // Eight bytes at a time where they are ASCII and none is written
-        // otherwise, as most are; byte by byte through the table elsewhere.
-        const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(sqlite ? '\'' : '\\');
-        for (; at + 8 <= text.size(); at += 8) {
-            const std::uint64_t word = LoadWord(text.data() + at);
-            if (((word & 0x8080808080808080u) | BytesBelow(word, 0x20) | ZeroBytes(word ^ printable)) == 0) {
-                std::memcpy(to, &word, 8);
-                to += 8;
-                continue;
-            }
-            for (size_t i = at; i < at + 8; ++i) {
-                const auto b = static_cast<unsigned char>(text[i]);
-                std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
-                to += forms.Length[b];
-                replaced |= forms.Replaced[b];
-            }
-        }
-        for (; at < text.size(); ++at) {
-            const auto b = static_cast<unsigned char>(text[at]);
-            std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
-            to += forms.Length[b];
-            replaced |= forms.Replaced[b];
-        }
-        out.Keep(to);
-        if (replaced) {
-            // Rare: counted only where there is something to count.
-            size_t count = 0;
-            for (const char c : text)
-                count += forms.Replaced[static_cast<unsigned char>(c)];
-            Warn(ExportWarnings::UnmappedByte, field, count);
-        }
+        AppendByForms(out, text, field);
         if (sqlite)
             out.Append('\'');
         return;
@@ -558,6 +511,51 @@ void SqlScriptWriter::AppendText(LineBuffer& out, std::string_view utf8, int fie
         out.Append('\'');
 }
 
+void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field)
+{
+    const ByteForms& forms = *m_forms;
+    const bool sqlite = m_dialect == SqlDialect::Sqlite;
+    const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(sqlite ? '\'' : '\\');
+    std::uint8_t replaced = 0;
+    // In stretches, so that a long memo claims no more of the output at once.
+    constexpr size_t kStretch = 4096;
+    for (size_t start = 0; start < text.size(); start += kStretch) {
+        const std::string_view part = text.substr(start, kStretch);
+        char* to = out.Claim(sizeof forms.Form[0] * part.size());
+        size_t at = 0;
+        // Eight bytes at a time where they are ASCII and none is written
+        // otherwise, as most are; byte by byte through the table elsewhere.
+        for (; forms.KeepsAscii && at + 8 <= part.size(); at += 8) {
+            const std::uint64_t word = LoadWord(part.data() + at);
+            if (((word & 0x8080808080808080u) | BytesBelow(word, 0x20) | ZeroBytes(word ^ printable)) == 0) {
+                std::memcpy(to, &word, 8);
+                to += 8;
+                continue;
+            }
+            for (size_t i = at; i < at + 8; ++i) {
+                const auto b = static_cast<unsigned char>(part[i]);
+                std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+                to += forms.Length[b];
+                replaced |= forms.Replaced[b];
+            }
+        }
+        for (; at < part.size(); ++at) {
+            const auto b = static_cast<unsigned char>(part[at]);
+            std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+            to += forms.Length[b];
+            replaced |= forms.Replaced[b];
+        }
+        out.Keep(to);
+    }
+    if (replaced) {
+        // Rare: counted only where there is something to count.
+        size_t count = 0;
+        for (const char c : text)
+            count += forms.Replaced[static_cast<unsigned char>(c)];
+        Warn(ExportWarnings::UnmappedByte, field, count);
+    }
+}
+
 bool SqlScriptWriter::HoldsSpecial(std::string_view text, bool& ascii) const
 {
     // Word by word: control bytes and the one printable special byte of the
@@ -570,13 +568,15 @@ bool SqlScriptWriter::HoldsSpecial(std::string_view text, bool& ascii) const
         high |= word;
     });
     ascii = (high & 0x8080808080808080u) == 0;
-    if (!maybe)
-        return false;
-    const bool* special = postgres ? kCopySpecial.Of : kSqliteSpecial.Of;
-    for (const char c : text)
-        if (special[static_cast<unsigned char>(c)])
-            return true;
-    return false;
+    return maybe && std::any_of(text.begin(), text.end(), [&](char c) { return IsSpecial(c); });
+}
+
+bool SqlScriptWriter::IsSpecial(char c) const
+{
+    // Neither database holds a NUL in a text.
+    if (c == '\0')
+        return true;
+    return m_dialect == SqlDialect::PostgreSql ? CopyEscape(c) != 0 : c == '\'' || c == '\r';
 }
 
 void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, int field)
@@ -587,28 +587,35 @@ void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, in
 
 size_t SqlScriptWriter::EscapeText(LineBuffer& out, std::string_view utf8) const
 {
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    const bool* special = postgres ? kCopySpecial.Of : kSqliteSpecial.Of;
+    // Neither database holds a NUL in a text: each becomes U+FFFD.
     size_t nuls = 0;
+    for (size_t nul; (nul = FindByte(utf8, '\0')) != std::string_view::npos; ++nuls) {
+        EscapeRun(out, utf8.substr(0, nul));
+        out.Append(kReplacement);
+        utf8.remove_prefix(nul + 1);
+    }
+    EscapeRun(out, utf8);
+    return nuls;
+}
+
+void SqlScriptWriter::EscapeRun(LineBuffer& out, std::string_view utf8) const
+{
+    if (m_dialect == SqlDialect::PostgreSql) {
+        AppendCopyText(out, utf8);
+        return;
+    }
+    // In SQLite a quote is doubled, and a carriage return stands outside the
+    // literal, as the shell drops one that ends an input line.
     size_t from = 0;
     for (size_t at = 0; at < utf8.size(); ++at) {
         const char c = utf8[at];
-        if (!special[static_cast<unsigned char>(c)])
+        if (!IsSpecial(c))
             continue;
         out.Append(utf8.substr(from, at - from));
+        out.Append(c == '\'' ? "''" : "'||char(13)||'");
         from = at + 1;
-        if (c == '\0') {
-            ++nuls;
-            out.Append(kReplacement);
-        } else if (!postgres) {
-            out.Append(c == '\'' ? "''" : "'||char(13)||'");
-        } else {
-            out.Append('\\');
-            out.Append(c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
-        }
     }
     out.Append(utf8.substr(from));
-    return nuls;
 }
 
 void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
@@ -652,7 +659,11 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const Column& column, Line
     }
     if (sqlite)
         out.Append('\'');
-    ExportWriter::AppendMemo(memo, i, true, out, [&](std::string_view piece) { AppendTextPiece(out, piece, i); });
+    // A single-byte page's bytes through the table, as the texts of fields.
+    if (m_forms)
+        ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendByForms(out, piece, i); });
+    else
+        ExportWriter::AppendMemo(memo, i, true, out, [&](std::string_view piece) { AppendTextPiece(out, piece, i); });
     if (sqlite)
         out.Append('\'');
 }

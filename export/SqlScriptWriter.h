@@ -56,6 +56,8 @@ private:
 
     void AppendValue(const mDBase& table, const Column& column, LineBuffer& out);
     void AppendCharacters(LineBuffer& out, std::string_view stored, int field);
+    // Converted and escaped at once, through the table of a single-byte page.
+    void AppendByForms(LineBuffer& out, std::string_view text, int field);
     void AppendOtherValue(const mDBase& table, const Column& column, std::string_view stored, LineBuffer& out);
     // NULL for no value; one that is not what its type says is counted.
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
@@ -68,10 +70,13 @@ private:
     // Whether text holds a byte the dialect writes otherwise; `ascii` tells
     // whether every byte is below 0x80.
     bool HoldsSpecial(std::string_view text, bool& ascii) const;
+    // A byte the dialect writes otherwise in a text.
+    bool IsSpecial(char c) const;
     void AppendText(LineBuffer& out, std::string_view utf8, int field);
     void AppendTextPiece(LineBuffer& out, std::string_view utf8, int field);
     // The text as the dialect writes it; returns how many NULs became U+FFFD.
     size_t EscapeText(LineBuffer& out, std::string_view utf8) const;
+    void EscapeRun(LineBuffer& out, std::string_view utf8) const; // no NUL in it
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const Column& column, LineBuffer& out);

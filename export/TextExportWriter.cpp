@@ -1,5 +1,6 @@
 #include "export/TextExportWriter.h"
 
+#include "export/CopyText.h"
 #include "export/LineBuffer.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
@@ -20,24 +21,6 @@ void AppendQuotedPiece(LineBuffer& line, std::string_view text)
         text.remove_prefix(quote + 1);
     }
     line.Append(text);
-}
-
-// A memo in the tab-separated layout, as PostgreSQL's COPY reads text: the
-// bytes that would end the value or the line, and the escape itself, escaped.
-void AppendEscapedPiece(LineBuffer& line, std::string_view text)
-{
-    size_t from = 0;
-    for (size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        const char escaped = c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : 0;
-        if (!escaped)
-            continue;
-        line.Append(text.substr(from, at - from));
-        line.Append('\\');
-        line.Append(escaped);
-        from = at + 1;
-    }
-    line.Append(text.substr(from));
 }
 
 } // namespace
@@ -114,7 +97,7 @@ void TextExportWriter::AppendMemoText(const mDBase& table, int i, LineBuffer& li
             if (quoted)
                 AppendQuotedPiece(line, piece);
             else
-                AppendEscapedPiece(line, piece);
+                AppendCopyText(line, piece);
         });
     if (quoted)
         line.Append('"');

@@ -511,7 +511,7 @@ void SqlScriptWriter::AppendText(LineBuffer& out, std::string_view utf8, int fie
         out.Append('\'');
 }
 
-void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field)
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field)
 {
     const ByteForms& forms = *m_forms;
     const bool sqlite = m_dialect == SqlDialect::Sqlite;
@@ -523,28 +523,26 @@ void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int 
         const std::string_view part = text.substr(start, kStretch);
         char* to = out.Claim(sizeof forms.Form[0] * part.size());
         size_t at = 0;
+        const auto one = [&](unsigned char b) {
+            std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+            to += forms.Length[b];
+            replaced |= forms.Replaced[b];
+        };
         // Eight bytes at a time where they are ASCII and none is written
         // otherwise, as most are; byte by byte through the table elsewhere.
-        for (; forms.KeepsAscii && at + 8 <= part.size(); at += 8) {
+        const size_t words = forms.KeepsAscii ? part.size() & ~size_t{ 7 } : 0;
+        for (; at < words; at += 8) {
             const std::uint64_t word = LoadWord(part.data() + at);
             if (((word & 0x8080808080808080u) | BytesBelow(word, 0x20) | ZeroBytes(word ^ printable)) == 0) {
                 std::memcpy(to, &word, 8);
                 to += 8;
-                continue;
-            }
-            for (size_t i = at; i < at + 8; ++i) {
-                const auto b = static_cast<unsigned char>(part[i]);
-                std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
-                to += forms.Length[b];
-                replaced |= forms.Replaced[b];
+            } else {
+                for (size_t i = at; i < at + 8; ++i)
+                    one(static_cast<unsigned char>(part[i]));
             }
         }
-        for (; at < part.size(); ++at) {
-            const auto b = static_cast<unsigned char>(part[at]);
-            std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
-            to += forms.Length[b];
-            replaced |= forms.Replaced[b];
-        }
+        for (; at < part.size(); ++at)
+            one(static_cast<unsigned char>(part[at]));
         out.Keep(to);
     }
     if (replaced) {

@@ -400,7 +400,8 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column
                                    value.Date.Month, value.Date.Day, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
         if (ms % 1000 != 0)
             length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%03u", ms % 1000);
-        AppendLiteral(out, std::string_view(text, static_cast<size_t>(length)));
+        m_scratch.assign(text, static_cast<size_t>(length));
+        AppendLiteral(out, m_scratch);
         return;
     }
     case ValueType::MemoText:

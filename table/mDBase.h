@@ -173,8 +173,8 @@ private:
         if (bit < 0)
             return false;
         const std::string_view flags = FieldBytes(NullFlags);
-        const auto byte = static_cast<size_t>(bit / 8);
-        return byte < flags.size() && (static_cast<unsigned char>(flags[byte]) >> (bit % 8) & 1u);
+        const auto at = static_cast<size_t>(bit / 8);
+        return at < flags.size() && (static_cast<unsigned char>(flags[at]) >> (bit % 8) & 1u);
     }
     bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
     // Reads count records from record first on into the window.

@@ -162,6 +162,12 @@ TEST_F(CommandLineExportTest, Utf8FromTheGivenCpgOrDriverCodePage)
     EXPECT_EQ(result.Out, "\"T\"\r\n\"\xC3\xA9\"\r\n");
     EXPECT_NE(result.Err.find(unknown), std::string::npos) << result.Err;
     EXPECT_NE(result.Err.find("1252"), std::string::npos) << result.Err;
+    // A byte the code page does not define becomes U+FFFD, never silently.
+    const std::string bad = Table("mal.dbf", TableBuilder().Field("T", 'C', 4).Record({ "a" }).Record({ "b\xFF" }));
+    result = Run({ "--utf8=UTF-8", "--tab", "-o", "-", bad });
+    EXPECT_EQ(result.Out, "a\r\nb\xEF\xBF\xBD\r\n");
+    EXPECT_EQ(result.Err, Said("Aviso: tabla " + bad + ": bytes sin car\xE1" "cter en la p\xE1gina de c\xF3" "digos 65001: 1, "
+                               "el primero en el registro 2, campo T; se escriben como U+FFFD.\n"));
 }
 
 TEST_F(CommandLineExportTest, MemoTextsDeletedRecordsAndWhatCouldNotBeRead)

@@ -2,6 +2,7 @@
 //
 //   orvalis_samples FOLDER
 
+#include "tests/support/MemoBuilder.h"
 #include "tests/support/TableBuilder.h"
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 using namespace std::string_literals;
 using testing_support::Bytes;
 using testing_support::Hex;
+using testing_support::MemoBuilder;
 using testing_support::TableBuilder;
 
 namespace {
@@ -72,6 +74,30 @@ void Level7(const std::string& path)
         .WriteTo(path);
 }
 
+// As Clipper writes it: a 300-byte description, and notes in a dBase III
+// memo file (pedidos.dbt) that orvalis-export --memo writes out.
+void Orders(const std::string& path)
+{
+    MemoBuilder notes(MemoBuilder::DBaseIII);
+    const auto first = notes.Add("Entregar por la ma\xF1" "ana.\r\nLlamar antes a Mar\xED" "a.");
+    const auto second = notes.Add("Pagado; factura \"A-17\" enviada.");
+    const auto third = notes.Add("Anulado por el cliente.");
+    notes.WriteTo(path.substr(0, path.size() - 4) + ".dbt");
+    const std::string description =
+        "Mesa de roble macizo, 180 x 90 cm, con dos extensiones de 40 cm; barnizada a mano, "
+        "patas torneadas y herrajes de lat\xF3n. Incluye montaje a domicilio en la provincia y "
+        "retirada del embalaje. Plazo de entrega: tres semanas desde la confirmaci\xF3n del pedido.";
+    TableBuilder()
+        .Version(0x83).LanguageDriver(0x03)
+        .Field("PEDIDO", 'N', 6).Field("DESCRIPCIO", 'C', 300).Field("IMPORTE", 'N', 10, 2)
+        .Field("NOTAS", 'M', 10)
+        .Record({ "   101", description, "   1250.00", MemoBuilder::Pointer(first) })
+        .Record({ "   102", "Juego de seis sillas tapizadas en lino.", "    540.50", MemoBuilder::Pointer(second) })
+        .Record({ "   103", "L\xE1mpara de pie.", "     89.90", MemoBuilder::Pointer(third) }, '*')
+        .Record({ "   104", "Estanter\xED" "a modular de pino.", "    312.00", "" })
+        .WriteTo(path);
+}
+
 void Wide(const std::string& path)
 {
     TableBuilder table;
@@ -125,6 +151,7 @@ int main(int argc, char** argv)
     Wide(dir + "/ancha.dbf");
     VisualFoxPro(dir + "/visualfox.dbf");
     Level7(dir + "/dbase7.dbf");
+    Orders(dir + "/pedidos.dbf");
     TableBuilder().Field("NOMBRE", 'C', 10).Field("IMPORTE", 'N', 8).WriteTo(dir + "/vacia.dbf");
     Large(dir + "/grande.dbf");
     std::printf("sample tables written to %s\n", dir.c_str());

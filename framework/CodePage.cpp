@@ -238,6 +238,26 @@ size_t CodePageConverter::AppendUtf8Part(std::string_view text, std::string& out
     return AppendSystem(text, out, true, used);
 }
 
+void CodePageConverter::BuildSingleByteTable()
+{
+    auto table = std::make_unique<SingleByte>();
+    for (unsigned b = 0; b < 256; ++b) {
+        std::string utf8;
+        bool unmapped = false;
+        if (!ByteForm(static_cast<char>(b), utf8, unmapped) || utf8.size() > 3)
+            return;
+        std::memcpy(table->Utf8[b], utf8.data(), utf8.size());
+        table->Length[b] = static_cast<std::uint8_t>(utf8.size());
+        table->Unmapped[b] = unmapped;
+    }
+    m_keepsAscii = true;
+    for (unsigned b = 0; b < 256; ++b)
+        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
+                                                 : table->Length[b] > 1);
+    table->KeepsAscii = m_keepsAscii;
+    m_singleByte = std::move(table);
+}
+
 #ifdef _WIN32
 
 // UTF-16 scratch space between the code page and UTF-8, kept between calls.
@@ -287,32 +307,18 @@ void AppendWide(const wchar_t* wide, int units, std::string& out)
 
 } // namespace
 
-void CodePageConverter::BuildSingleByteTable()
+bool CodePageConverter::ByteForm(char one, std::string& utf8, bool& unmapped) const
 {
     if (m_system->maxCharSize != 1)
-        return;
-    auto table = std::make_unique<SingleByte>();
-    for (unsigned b = 0; b < 256; ++b) {
-        const char in = static_cast<char>(b);
-        wchar_t wide[2];
-        std::string utf8;
-        const int units = MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, &in, 1, wide, 2);
-        if (units > 0)
-            AppendWide(wide, units, utf8);
-        else
-            utf8 = kReplacement;
-        if (utf8.size() > 3)
-            return;
-        std::memcpy(table->Utf8[b], utf8.data(), utf8.size());
-        table->Length[b] = static_cast<std::uint8_t>(utf8.size());
-        table->Unmapped[b] = units <= 0;
-    }
-    m_keepsAscii = true;
-    for (unsigned b = 0; b < 256; ++b)
-        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
-                                                 : table->Length[b] > 1);
-    table->KeepsAscii = m_keepsAscii;
-    m_singleByte = std::move(table);
+        return false;
+    wchar_t wide[2];
+    const int units = MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, &one, 1, wide, 2);
+    unmapped = units <= 0;
+    if (unmapped)
+        utf8 = kReplacement;
+    else
+        AppendWide(wide, units, utf8);
+    return true;
 }
 
 size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const
@@ -429,42 +435,28 @@ bool CodePageConverter::IsSupported(unsigned codePage)
     return codePage == kCodePageUtf8 || Iconv(codePage).IsOpen();
 }
 
-void CodePageConverter::BuildSingleByteTable()
+bool CodePageConverter::ByteForm(char one, std::string& utf8, bool& unmapped) const
 {
     const iconv_t cd = m_system->iconv.Get();
-    auto table = std::make_unique<SingleByte>();
-    for (unsigned b = 0; b < 256; ++b) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char in = static_cast<char>(b);
-        char* from = &in;
-        std::size_t inLeft = 1;
-        char utf8[16];
-        char* to = utf8;
-        std::size_t outLeft = sizeof utf8;
-        const bool unmapped = iconv(cd, &from, &inLeft, &to, &outLeft) == kIconvError;
-        if (unmapped && errno != EILSEQ)
-            return;   // a lead byte: a multibyte page
-        // A page whose converter holds a letter back (CP1258 composes it
-        // with an accent that may follow) keeps its own conversion.
-        if (!unmapped && to == utf8)
-            return;
-        const char* const converted = to;
-        iconv(cd, nullptr, nullptr, &to, &outLeft);
-        if (to != converted)
-            return;
-        const std::string_view form = unmapped ? kReplacement : std::string_view(utf8, static_cast<std::size_t>(to - utf8));
-        if (form.size() > 3)
-            return;
-        std::memcpy(table->Utf8[b], form.data(), form.size());
-        table->Length[b] = static_cast<std::uint8_t>(form.size());
-        table->Unmapped[b] = unmapped;
-    }
-    m_keepsAscii = true;
-    for (unsigned b = 0; b < 256; ++b)
-        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
-                                                 : table->Length[b] > 1);
-    table->KeepsAscii = m_keepsAscii;
-    m_singleByte = std::move(table);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* from = &one;
+    std::size_t inLeft = 1;
+    char form[16];
+    char* to = form;
+    std::size_t outLeft = sizeof form;
+    unmapped = iconv(cd, &from, &inLeft, &to, &outLeft) == kIconvError;
+    if (unmapped && errno != EILSEQ)
+        return false;   // a lead byte: a multibyte page
+    // A page whose converter holds a letter back (CP1258 composes it with an
+    // accent that may follow) keeps its own conversion.
+    if (!unmapped && to == form)
+        return false;
+    const char* const converted = to;
+    iconv(cd, nullptr, nullptr, &to, &outLeft);
+    if (to != converted)
+        return false;
+    utf8 = unmapped ? std::string(kReplacement) : std::string(form, static_cast<std::size_t>(to - form));
+    return true;
 }
 
 size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const

@@ -61,6 +61,8 @@ private:
     // The system's conversion; with `part`, stops before a character cut short.
     size_t AppendSystem(std::string_view text, std::string& out, bool part, size_t& used) const;
     void BuildSingleByteTable();
+    // A byte's UTF-8 form, alone; false where the page is not single-byte.
+    bool ByteForm(char one, std::string& utf8, bool& unmapped) const;
 
     unsigned m_codePage;
     std::unique_ptr<System> m_system;           // null for UTF-8

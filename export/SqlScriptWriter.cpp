@@ -85,12 +85,13 @@ std::string LowerCase(std::string_view utf8)
     return lower;
 }
 
-// Cut to the longest name PostgreSQL keeps, at a character's start.
-std::string Cut(std::string name)
+// Cut to the longest name PostgreSQL keeps (or shorter), at a character's
+// start.
+std::string Cut(std::string name, size_t longest = kLongestName)
 {
-    if (name.size() <= kLongestName)
+    if (name.size() <= longest)
         return name;
-    size_t end = kLongestName;
+    size_t end = longest;
     while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
         --end;
     name.resize(end);
@@ -133,9 +134,9 @@ SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, cons
     m_forms = std::make_unique<ByteForms>();
     m_forms->KeepsAscii = converter.KeepsAscii();
     for (unsigned b = 0; b < 256; ++b) {
-        const char byte = static_cast<char>(b);
+        const char one = static_cast<char>(b);
         std::string utf8;
-        const bool unmapped = converter.AppendUtf8(std::string_view(&byte, 1), utf8) != 0;
+        const bool unmapped = converter.AppendUtf8(std::string_view(&one, 1), utf8) != 0;
         LineBuffer form(16);
         const bool nul = EscapeText(form, utf8);
         std::memcpy(m_forms->Form[b], form.Data(), form.Size());
@@ -209,7 +210,7 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         const std::string stem = name;
         for (int n = 2; !names.insert(name).second; ++n) {
             const std::string suffix = "_" + std::to_string(n);
-            name = Cut(stem.substr(0, kLongestName - suffix.size())) + suffix;
+            name = Cut(stem, kLongestName - suffix.size()) + suffix;
         }
         column.Name = Quoted(name);
         m_columns.push_back(std::move(column));

@@ -96,9 +96,15 @@ TestDialog::TestDialog(const std::vector<ControlItem>& items, short cx, short cy
         return ::InitCommonControlsEx(&init) != FALSE;
     }();
     (void)controls;
-    m_hwnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
-                                          reinterpret_cast<const DLGTEMPLATE*>(m_template.data()),
-                                          nullptr, &PlainDialogProc, 0);
+    // Now and then, in a long run of tests, Wine refuses to create the
+    // dialog at once; a moment later it does.
+    for (int attempt = 0; attempt < 5 && !m_hwnd; ++attempt) {
+        if (attempt > 0)
+            Pump(200);
+        m_hwnd = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr),
+                                              reinterpret_cast<const DLGTEMPLATE*>(m_template.data()),
+                                              nullptr, &PlainDialogProc, 0);
+    }
     if (!m_hwnd)
         return;
     parent.SubclassWindow(m_hwnd);

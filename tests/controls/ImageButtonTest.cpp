@@ -219,7 +219,7 @@ protected:
     void SetUp() override
     {
         MovePointer({ 2, 2 });
-        ASSERT_TRUE(dialog.Attach(first, 11));
+        ASSERT_TRUE(dialog.Attach(first, 11)) << "dialog " << dialog.Hwnd() << ", button " << dialog.Item(11);
         ASSERT_TRUE(dialog.Attach(second, 12));
         ::SetFocus(dialog.Item(10));
         Pump(20);

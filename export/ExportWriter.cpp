@@ -39,21 +39,6 @@ std::string_view ExportWriter::Converted(std::string_view text, int field)
     return m_converted;
 }
 
-void ExportWriter::AppendConverted(LineBuffer& out, std::string_view text, int field)
-{
-    if (!m_converter || (m_converter->KeepsAscii() && IsAscii(text))) {
-        out.Append(text);
-    } else if (m_converter->ConvertsByTable()) {
-        // Straight into the output, for the many short texts of a table.
-        size_t unmapped = 0;
-        out.Keep(m_converter->WriteUtf8(text, out.Claim(3 * text.size() + 1), unmapped));
-        if (unmapped)
-            Warn(ExportWarnings::UnmappedByte, field, unmapped);
-    } else {
-        out.Append(Converted(text, field));
-    }
-}
-
 std::string_view ExportWriter::ConvertedPiece(std::string_view piece, bool last, int field)
 {
     if (!m_carry.empty()) {
@@ -120,6 +105,7 @@ LineBuffer& ExportWriter::Block()
     if (!m_block)
         m_block = std::make_unique<LineBuffer>(kBlockSize + kBlockSize / 4);
     m_block->Clear();
+    m_written = 0;
     return *m_block;
 }
 
@@ -135,7 +121,6 @@ void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 void ExportWriter::Write(mDBase& table, CFile& out)
 {
     const Writing writing(m_out, out);
-    m_written = 0;
     Prepare(table);
     LineBuffer& block = Block();
     AppendStart(table, block);

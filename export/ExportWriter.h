@@ -76,8 +76,6 @@ protected:
 
     // text in UTF-8, when converting: a view valid until the next call.
     std::string_view Converted(std::string_view text, int field);
-    // text appended to out, in UTF-8 when converting.
-    void AppendConverted(LineBuffer& out, std::string_view text, int field);
 
     // Where field i's memo lies; counts an unreadable one.
     enum class MemoFound { None, Found, Unreadable };
@@ -106,6 +104,7 @@ protected:
     static constexpr size_t kBlockSize = 256 * 1024;
 
 private:
+    // The output block, empty, for a new output.
     LineBuffer& Block();
     void Records(mDBase& table, std::uint32_t first, LineBuffer& out);
     void Flush(LineBuffer& out);

@@ -336,31 +336,13 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
-    const bool sqlite = m_dialect == SqlDialect::Sqlite;
-    if (m_forms) {
-        if (sqlite)
-            out.Append('\'');
-        AppendByForms(out, text, field);
-        if (sqlite)
-            out.Append('\'');
+    if (!m_forms) {
+        AppendText(out, Converted(text, field), field); // UTF-8 or a multibyte page
         return;
     }
-    // Most texts hold no byte to write otherwise: converted straight into
-    // the output. Where the page keeps ASCII, such bytes are the same
-    // before and after the conversion.
-    bool ascii = false;
-    if (!Converter()->KeepsAscii() || HoldsSpecial(text, ascii)) {
-        AppendText(out, Converted(text, field), field);
-        return;
-    }
-    if (sqlite)
-        out.Append('\'');
-    if (ascii)
-        out.Append(text);
-    else
-        AppendConverted(out, text, field);
-    if (sqlite)
-        out.Append('\'');
+    QuoteText(out);
+    AppendByForms(out, text, field);
+    QuoteText(out);
 }
 
 void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column, std::string_view stored,
@@ -453,8 +435,8 @@ void SqlScriptWriter::AppendNumber(const Column& column, std::string_view stored
     }
     if (number.Negative)
         out.Append('-');
-    out.Append(number.Integer.empty() ? std::string_view("0") : number.Integer);
-    if (!whole && !number.Fraction.empty()) {
+    out.Append(digits.empty() ? std::string_view("0") : digits);
+    if (fraction) {
         out.Append('.');
         out.Append(number.Fraction);
     }
@@ -506,11 +488,9 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendLiteral(LineBuffer& out, std::
 
 void SqlScriptWriter::AppendText(LineBuffer& out, std::string_view utf8, int field)
 {
-    if (m_dialect == SqlDialect::Sqlite)
-        out.Append('\'');
+    QuoteText(out);
     AppendTextPiece(out, utf8, field);
-    if (m_dialect == SqlDialect::Sqlite)
-        out.Append('\'');
+    QuoteText(out);
 }
 
 ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field)
@@ -556,29 +536,6 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     }
 }
 
-bool SqlScriptWriter::HoldsSpecial(std::string_view text, bool& ascii) const
-{
-    // Word by word: control bytes and the one printable special byte of the
-    // dialect; a word that may hold one is looked at byte by byte.
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(postgres ? '\\' : '\'');
-    std::uint64_t maybe = 0, high = 0;
-    ForEachWord(text, [&](std::uint64_t word) {
-        maybe |= BytesBelow(word, 0x20) | ZeroBytes(word ^ printable);
-        high |= word;
-    });
-    ascii = (high & 0x8080808080808080u) == 0;
-    return maybe && std::any_of(text.begin(), text.end(), [&](char c) { return IsSpecial(c); });
-}
-
-bool SqlScriptWriter::IsSpecial(char c) const
-{
-    // Neither database holds a NUL in a text.
-    if (c == '\0')
-        return true;
-    return m_dialect == SqlDialect::PostgreSql ? CopyEscape(c) != 0 : c == '\'' || c == '\r';
-}
-
 void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, int field)
 {
     if (const size_t nuls = EscapeText(out, utf8))
@@ -609,7 +566,7 @@ void SqlScriptWriter::EscapeRun(LineBuffer& out, std::string_view utf8) const
     size_t from = 0;
     for (size_t at = 0; at < utf8.size(); ++at) {
         const char c = utf8[at];
-        if (!IsSpecial(c))
+        if (c != '\'' && c != '\r')
             continue;
         out.Append(utf8.substr(from, at - from));
         out.Append(c == '\'' ? "''" : "'||char(13)||'");
@@ -618,12 +575,28 @@ void SqlScriptWriter::EscapeRun(LineBuffer& out, std::string_view utf8) const
     out.Append(utf8.substr(from));
 }
 
-void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
+void SqlScriptWriter::QuoteText(LineBuffer& out) const
 {
-    out.Append(m_dialect == SqlDialect::PostgreSql ? "\\\\x" : "X'");
-    AppendBytesPiece(out, bytes);
     if (m_dialect == SqlDialect::Sqlite)
         out.Append('\'');
+}
+
+void SqlScriptWriter::OpenBytes(LineBuffer& out) const
+{
+    out.Append(m_dialect == SqlDialect::PostgreSql ? "\\\\x" : "X'");
+}
+
+void SqlScriptWriter::CloseBytes(LineBuffer& out) const
+{
+    if (m_dialect == SqlDialect::Sqlite)
+        out.Append('\'');
+}
+
+void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
+{
+    OpenBytes(out);
+    AppendBytesPiece(out, bytes);
+    CloseBytes(out);
 }
 
 void SqlScriptWriter::AppendBytesPiece(LineBuffer& out, std::string_view bytes) const
@@ -643,12 +616,10 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const Column& column, Line
         AppendNull(out); // none, or unreadable and counted
         return;
     }
-    const bool sqlite = m_dialect == SqlDialect::Sqlite;
     if (column.Type == ValueType::MemoBinary) {
-        out.Append(sqlite ? "X'" : "\\\\x");
+        OpenBytes(out);
         ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendBytesPiece(out, piece); });
-        if (sqlite)
-            out.Append('\'');
+        CloseBytes(out);
         return;
     }
     // A picture or an object in an "M" field is no text.
@@ -657,13 +628,11 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const Column& column, Line
         AppendNull(out);
         return;
     }
-    if (sqlite)
-        out.Append('\'');
+    QuoteText(out);
     // A single-byte page's bytes through the table, as the texts of fields.
     if (m_forms)
         ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendByForms(out, piece, i); });
     else
         ExportWriter::AppendMemo(memo, i, true, out, [&](std::string_view piece) { AppendTextPiece(out, piece, i); });
-    if (sqlite)
-        out.Append('\'');
+    QuoteText(out);
 }

@@ -67,16 +67,16 @@ private:
     void AppendLiteral(LineBuffer& out, std::string_view ascii) const;
     void AppendNumber(const Column& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value);
-    // Whether text holds a byte the dialect writes otherwise; `ascii` tells
-    // whether every byte is below 0x80.
-    bool HoldsSpecial(std::string_view text, bool& ascii) const;
-    // A byte the dialect writes otherwise in a text.
-    bool IsSpecial(char c) const;
     void AppendText(LineBuffer& out, std::string_view utf8, int field);
     void AppendTextPiece(LineBuffer& out, std::string_view utf8, int field);
     // The text as the dialect writes it; returns how many NULs became U+FFFD.
     size_t EscapeText(LineBuffer& out, std::string_view utf8) const;
     void EscapeRun(LineBuffer& out, std::string_view utf8) const; // no NUL in it
+    // A text literal stands between quotes in SQLite, as it is in COPY; a
+    // blob between X' and ', or after \\x.
+    void QuoteText(LineBuffer& out) const;
+    void OpenBytes(LineBuffer& out) const;
+    void CloseBytes(LineBuffer& out) const;
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const Column& column, LineBuffer& out);

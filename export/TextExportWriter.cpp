@@ -11,8 +11,8 @@ namespace {
 
 const char kLineEnd[] = "\r\n";
 
-// A memo in the comma-separated layout: its quotes doubled, its line breaks
-// kept inside the quotes, as spreadsheets and databases read it.
+// A quoted value, or a piece of a memo, in the comma-separated layout: its
+// quotes doubled, its line breaks kept, as spreadsheets and databases read it.
 void AppendQuotedPiece(LineBuffer& line, std::string_view text)
 {
     for (size_t quote; (quote = FindByte(text, '"')) != std::string_view::npos;) {
@@ -55,11 +55,7 @@ ORVALIS_ALWAYS_INLINE void TextExportWriter::AppendValue(LineBuffer& line, std::
     }
     if (holdsQuotes) {
         line.Truncate(start);
-        for (const char c : text) {
-            if (c == '"')
-                line.Append('"');
-            line.Append(c);
-        }
+        AppendQuotedPiece(line, text);
     }
     line.Append('"');
 }

@@ -174,8 +174,12 @@ struct CodePageConverter::SingleByte {
 
     // Each byte's form is copied in four bytes and the end moved by its
     // length, so that no byte takes a branch.
-    char* Write(std::string_view text, char* to, std::size_t& unmapped) const
+    std::size_t Append(std::string_view text, std::string& out) const
     {
+        const std::size_t start = out.size();
+        out.resize(start + 3 * text.size() + 1);   // the last byte's four-byte copy
+        char* to = out.data() + start;
+        std::size_t unmapped = 0;
         const auto one = [&](char c) {
             const auto b = static_cast<unsigned char>(c);
             std::memcpy(to, Utf8[b], 4);
@@ -199,18 +203,15 @@ struct CodePageConverter::SingleByte {
         }
         for (; at < text.size(); ++at)
             one(text[at]);
-        return to;
-    }
-    std::size_t Append(std::string_view text, std::string& out) const
-    {
-        const std::size_t start = out.size();
-        out.resize(start + 3 * text.size() + 1);   // the last byte's four-byte copy
-        std::size_t unmapped = 0;
-        char* const end = Write(text, out.data() + start, unmapped);
-        out.resize(static_cast<std::size_t>(end - out.data()));
+        out.resize(static_cast<std::size_t>(to - out.data()));
         return unmapped;
     }
 };
+
+bool CodePageConverter::KeepsAscii() const
+{
+    return !m_system || (m_singleByte && m_singleByte->KeepsAscii);
+}
 
 size_t CodePageConverter::AppendUtf8(std::string_view text, std::string& out) const
 {
@@ -220,11 +221,6 @@ size_t CodePageConverter::AppendUtf8(std::string_view text, std::string& out) co
     if (!m_system)
         return AppendCheckedUtf8(text, out, false, used);
     return AppendSystem(text, out, false, used);
-}
-
-char* CodePageConverter::WriteUtf8(std::string_view text, char* to, size_t& unmapped) const
-{
-    return m_singleByte->Write(text, to, unmapped);
 }
 
 size_t CodePageConverter::AppendUtf8Part(std::string_view text, std::string& out, size_t& used) const
@@ -250,11 +246,10 @@ void CodePageConverter::BuildSingleByteTable()
         table->Length[b] = static_cast<std::uint8_t>(utf8.size());
         table->Unmapped[b] = unmapped;
     }
-    m_keepsAscii = true;
+    table->KeepsAscii = true;
     for (unsigned b = 0; b < 256; ++b)
-        m_keepsAscii = m_keepsAscii && (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b)
-                                                 : table->Length[b] > 1);
-    table->KeepsAscii = m_keepsAscii;
+        table->KeepsAscii = table->KeepsAscii &&
+            (b < 0x80 ? table->Length[b] == 1 && table->Utf8[b][0] == static_cast<char>(b) : table->Length[b] > 1);
     m_singleByte = std::move(table);
 }
 
@@ -275,7 +270,6 @@ CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
 {
     if (!IsSupported(codePage))
         throw CCodePageException(codePage);
-    m_keepsAscii = codePage == kCodePageUtf8;
     if (codePage == kCodePageUtf8)
         return;
     m_system = std::make_unique<System>(codePage);
@@ -421,7 +415,6 @@ struct CodePageConverter::System {
 
 CodePageConverter::CodePageConverter(unsigned codePage) : m_codePage(codePage)
 {
-    m_keepsAscii = codePage == kCodePageUtf8;
     if (codePage == kCodePageUtf8)
         return;
     m_system = std::make_unique<System>(codePage);

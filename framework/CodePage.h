@@ -47,12 +47,9 @@ public:
 
     // Whether a text of bytes below 0x80 is its own UTF-8 form, and no other
     // byte gives a character below 0x80.
-    bool KeepsAscii() const { return m_keepsAscii; }
-    // A single-byte page converts from a table, straight into an output: text's
-    // UTF-8 form goes to `to`, which has room for 3 * text.size() + 1 bytes,
-    // and its end is returned; `unmapped` counts the U+FFFD written.
+    bool KeepsAscii() const;
+    // Whether the page is single-byte, converted from a table.
     bool ConvertsByTable() const { return m_singleByte != nullptr; }
-    char* WriteUtf8(std::string_view text, char* to, size_t& unmapped) const;
 
 private:
     struct System;       // the platform's converter and its scratch space
@@ -67,7 +64,6 @@ private:
     unsigned m_codePage;
     std::unique_ptr<System> m_system;           // null for UTF-8
     std::unique_ptr<SingleByte> m_singleByte;   // null for UTF-8 and multibyte pages
-    bool m_keepsAscii = false;
 };
 
 // A table or a user asked for a code page the system cannot convert from.

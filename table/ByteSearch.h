@@ -87,18 +87,3 @@ inline std::uint64_t BytesBelow(std::uint64_t word, unsigned n)
 {
     return (word - 0x0101010101010101u * n) & ~word & 0x8080808080808080u;
 }
-
-// The bytes of the text, eight at a time, handed to `look` as words; the
-// bytes of the last word past the text's end are given as blanks.
-template <class Look>
-inline void ForEachWord(std::string_view text, Look&& look)
-{
-    size_t at = 0;
-    for (; at + 8 <= text.size(); at += 8)
-        look(LoadWord(text.data() + at));
-    if (at < text.size()) {
-        std::uint64_t word = 0x2020202020202020u;
-        std::memcpy(&word, text.data() + at, text.size() - at);
-        look(word);
-    }
-}

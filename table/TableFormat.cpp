@@ -264,7 +264,6 @@ MemoPointer MemoBlockOf(FieldKind kind, std::string_view stored, std::uint64_t& 
 
 namespace {
 
-
 bool IsLeapYear(unsigned year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;

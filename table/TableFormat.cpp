@@ -140,6 +140,14 @@ TableFamily FamilyOf(std::string_view header)
     return TableFamily::DBase7;
 }
 
+bool IsDatabaseContainer(std::string_view header)
+{
+    constexpr size_t kFlagsAt = 28;
+    constexpr unsigned char kContainerFlag = 0x04;
+    return FamilyOf(header) == TableFamily::VisualFoxPro && header.size() > kFlagsAt &&
+           (static_cast<unsigned char>(header[kFlagsAt]) & kContainerFlag) != 0;
+}
+
 //                                     header  size  name  type  length  decimals  flags
 constexpr HeaderLayout kDBase           { 32,     32,   11,   11,   16,     17,       0 };
 constexpr HeaderLayout kFoxPro          { 32,     32,   11,   11,   16,     17,       18 };

@@ -66,6 +66,10 @@ std::uint64_t LittleEndian(const void* stored)
 TableFamily FamilyOf(std::string_view header);
 const HeaderLayout& LayoutOf(TableFamily family);
 
+// A Visual FoxPro table whose flags byte (offset 28) marks it as a database
+// container (.dbc). Every other file named .dbc is a compressed table.
+bool IsDatabaseContainer(std::string_view header);
+
 // The kind of a field of the given type letter and declared length.
 FieldKind KindOf(TableFamily family, char type, std::uint16_t length);
 

@@ -18,13 +18,6 @@ constexpr unsigned kBlockHeader = 8;
 // after them: memos in no particular order cost a small read each.
 constexpr size_t kLoneRead = 4096;
 
-std::uint32_t BigEndian32(const char* p)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-           static_cast<std::uint32_t>(b[2]) << 8 | b[3];
-}
-
 [[noreturn]] void ThrowNoMemoFile(CFileException::Cause cause, const CString& path, const char* format)
 {
     throw CFileException(cause, path, 0, format);
@@ -43,17 +36,17 @@ void MemoFile::Open(const CString& tablePath, std::uint8_t version)
     const MemoFormat format = MemoFormatOf(version);
     // The extension in the letter case of the table's own, where a file of
     // that spelling is there; otherwise any spelling.
-    const std::string_view table = tablePath.View();
-    const std::string_view name = table.substr(NameStart(table));
-    const std::string_view extension = name.substr(std::min(name.rfind('.'), name.size()));
-    const bool upper = !extension.empty() && std::none_of(extension.begin(), extension.end(),
-                                                          [](char c) { return c >= 'a' && c <= 'z'; });
-    const char* memoExtension = format == MemoFormat::FoxPro ? (upper ? ".FPT" : ".fpt")
-                                                             : (upper ? ".DBT" : ".dbt");
-    const CString expected(std::string_view(WithExtension(table, memoExtension)));
+    const CString expected(std::string_view(
+        CompanionPath(tablePath.View(), format == MemoFormat::FoxPro ? ".fpt" : ".dbt")));
     const CString path = CFile::FindIgnoringCase(expected);
     if (path.IsEmpty())
         ThrowNoMemoFile(CFileException::fileNotFound, expected, "No se encuentra el archivo de memos %s.");
+    OpenFile(path, format);
+}
+
+void MemoFile::OpenFile(const CString& path, MemoFormat format)
+{
+    Close();
     CFileStatus status;
     if (!CFile::GetStatus(path, status) || !status.m_isRegular)
         ThrowNoMemoFile(CFileException::invalidFile, path, "El archivo de memos %s no es un archivo.");
@@ -109,8 +102,8 @@ bool MemoFile::Find(std::uint64_t block, Memo& memo)
         if (left < kBlockHeader)
             return false;
         const std::string_view header = View(offset, kBlockHeader);
-        const std::uint32_t type = BigEndian32(header.data());
-        const std::uint32_t length = BigEndian32(header.data() + 4);
+        const std::uint32_t type = static_cast<std::uint32_t>(BigEndian<4>(header.data()));
+        const std::uint32_t length = static_cast<std::uint32_t>(BigEndian<4>(header.data() + 4));
         if (length > left - kBlockHeader)
             return false;
         memo.Type = type == 1 ? Content::Text : type == 0 ? Content::Picture : Content::Object;

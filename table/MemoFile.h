@@ -28,6 +28,9 @@ public:
     // naming the memo file when it is missing, cannot be read, is too short
     // for its header or gives a block size of 0.
     void Open(const CString& tablePath, std::uint8_t version);
+    // Opens the memo file at path, found already, in the given format (a
+    // database container's .dct is an .fpt of another name).
+    void OpenFile(const CString& path, MemoFormat format);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
     const CString& GetPath() const { return m_path; }

@@ -9,16 +9,6 @@
 
 namespace {
 
-// Reads an unsigned number of N bytes, most significant byte first.
-template <size_t N>
-std::uint64_t BigEndian(const char* p)
-{
-    std::uint64_t value = 0;
-    for (size_t i = 0; i < N; ++i)
-        value = (value << 8u) | static_cast<unsigned char>(p[i]);
-    return value;
-}
-
 double AsDouble(std::uint64_t bits)
 {
     double value;

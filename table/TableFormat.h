@@ -61,6 +61,18 @@ std::uint64_t LittleEndian(const void* stored)
     return value;
 }
 
+// The same, most significant byte first, as FoxPro's memo and index files
+// store their numbers.
+template <size_t N>
+std::uint64_t BigEndian(const void* stored)
+{
+    const auto* p = static_cast<const unsigned char*>(stored);
+    std::uint64_t value = 0;
+    for (size_t i = 0; i < N; ++i)
+        value = (value << 8u) | p[i];
+    return value;
+}
+
 // The family of a table whose header, from its first byte up to HeaderLength
 // (or the end of the file), is given.
 TableFamily FamilyOf(std::string_view header);

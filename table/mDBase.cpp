@@ -14,6 +14,7 @@ constexpr unsigned kHeaderSize = 32; // the part every family shares
 constexpr unsigned char kFieldTerminator = 0x0D;
 // The read-ahead window's size: large reads, small memory.
 constexpr unsigned kWindowBytes = 256 * 1024;
+constexpr size_t kBacklinkSize = 263;
 
 [[noreturn]] void ThrowNotATable(const CString& path)
 {
@@ -25,6 +26,7 @@ constexpr unsigned kWindowBytes = 256 * 1024;
 struct FieldTable {
     std::vector<FieldDescriptor> Visible;
     FieldDescriptor NullFlags;
+    size_t End = 0; // where the terminator is, or would be, after the descriptors
 };
 
 // Reads the descriptors one after another until a terminator or the given
@@ -42,6 +44,7 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, size_t size,
             return false;
         descriptors.push_back(bytes + at);
     }
+    table.End = descriptors.size() * layout.DescriptorSize;
 
     // Clipper, Harbour and FoxPro keep the high byte of a long "C" field's
     // length in its decimal count; other writers put a display hint there.
@@ -179,6 +182,13 @@ int mDBase::Open(const CString& path)
     Record = std::make_unique<char[]>(recordLength + kViewSlack);
     Version = header[0];
     LanguageDriver = header[29];
+    // Visual FoxPro keeps the path of the table's database container in
+    // the 263 bytes after the terminator; blank in a free table.
+    if (family == TableFamily::VisualFoxPro) {
+        const size_t at = std::min(layout.HeaderSize + table.End + 1, got);
+        const auto* link = reinterpret_cast<const char*>(header.data() + at);
+        Backlink = CString(link, static_cast<int>(strnlen(link, std::min<size_t>(kBacklinkSize, got - at))));
+    }
     RawTextIsRecord = FieldsFillTheRecord(Fields.get(), fieldCount, recordLength);
     std::fill_n(Record.get(), recordLength + kViewSlack, ' ');
     RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
@@ -209,6 +219,7 @@ void mDBase::Close()
     RecordLength = 0;
     Version = 0;
     LanguageDriver = 0;
+    Backlink.Empty();
     RawTextIsRecord = false;
     CurrentRecord = 0;
     File.reset();

@@ -139,6 +139,9 @@ public:
     // The language driver byte of the header (offset 29): the code page the
     // table's texts are in, when the program that wrote it said so.
     std::uint8_t GetLanguageDriver() const { return LanguageDriver; }
+    // The database container a Visual FoxPro table belongs to, as its header
+    // names it (relative to the table's folder); empty for a free table.
+    const CString& GetBacklink() const { return Backlink; }
     // Entry i of the field table; i must be below GetFieldCount().
     const FieldDescriptor& GetField(int i) const { return Fields[static_cast<size_t>(i)]; }
 
@@ -190,6 +193,7 @@ private:
     bool RawTextIsRecord = false; // see RecordTextView
     std::unique_ptr<CFile> File;
     CString Path;
+    CString Backlink;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
     std::unique_ptr<char[]> Record;

@@ -37,6 +37,8 @@ public:
     // 32-byte descriptors whatever the version, as Perl's XBase writes 0x84.
     TableBuilder& Descriptors32() { m_descriptors32 = true; return *this; }
     TableBuilder& LanguageDriver(std::uint8_t driver) { m_languageDriver = driver; return *this; }
+    // The table flags byte (offset 28): Visual FoxPro's 0x04 marks a database container.
+    TableBuilder& TableFlags(std::uint8_t flags) { m_tableFlags = flags; return *this; }
     // Bytes kept in the header after the terminator, such as Visual
     // FoxPro's 263-byte backlink.
     TableBuilder& AfterTerminator(std::string bytes) { m_afterTerminator = std::move(bytes); return *this; }
@@ -96,6 +98,7 @@ public:
         Put32(h, 4, m_recordCountSet ? m_recordCount : static_cast<std::uint32_t>(m_records.size()));
         Put16(h, 8, headerLength);
         Put16(h, 10, m_recordLengthSet ? m_recordLength : NaturalRecordLength());
+        h[28] = static_cast<char>(m_tableFlags);
         h[29] = static_cast<char>(m_languageDriver);
         for (const auto& field : m_fields) {
             std::string d(descriptorSize, '\0');
@@ -162,6 +165,7 @@ private:
     std::string m_afterTerminator;
     std::uint8_t m_version = 0x03;
     std::uint8_t m_languageDriver = 0;
+    std::uint8_t m_tableFlags = 0;
     std::uint32_t m_recordCount = 0;
     std::uint16_t m_headerLength = 0;
     std::uint16_t m_recordLength = 0;

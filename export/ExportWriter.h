@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CodePageConverter;
 class mDBase;
@@ -45,7 +46,12 @@ public:
     void SetConverter(const CodePageConverter* converter) { m_converter = converter; }
     void SetMemoFile(MemoFile* memo) { m_memo = memo; }
     void SetSkipDeleted(bool skip) { m_skipDeleted = skip; }
+    // The names the fields go by, in the table's code page, instead of those
+    // the table holds (a database container's long names); one for each field.
+    void SetFieldNames(std::vector<CString> names) { m_fieldNames = std::move(names); }
     const ExportWarnings& GetWarnings() const { return m_warnings; }
+    // How many bytes the last write put into its file.
+    std::uint64_t Written() const { return m_written; }
 
     // Creates (or empties) the file at path and writes the table into it.
     // Any failure raises CFileException; a file this export created is then
@@ -67,6 +73,8 @@ protected:
     virtual void AppendEnd(const mDBase& /*table*/, LineBuffer& /*out*/) {}
 
     const CodePageConverter* Converter() const { return m_converter; }
+    // The name field i goes by.
+    std::string_view FieldName(const mDBase& table, int i) const;
     bool ReadsMemos() const { return m_memo != nullptr; }
     // How many bytes the output holds, written or still in out.
     std::uint64_t Position(const LineBuffer& out) const { return m_written + out.Size(); }
@@ -113,6 +121,7 @@ private:
     const CodePageConverter* m_converter = nullptr;
     MemoFile* m_memo = nullptr;
     bool m_skipDeleted = false;
+    std::vector<CString> m_fieldNames;
     ExportWarnings m_warnings;
     std::unique_ptr<LineBuffer> m_block;
     CFile* m_out = nullptr;          // while writing; never set for a line alone

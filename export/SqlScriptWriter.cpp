@@ -126,7 +126,7 @@ struct SqlScriptWriter::ByteForms {
 };
 
 SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter)
-    : m_dialect(dialect), m_tableName(Quoted(Cut(LowerCase(tableName))))
+    : m_dialect(dialect), m_name(Cut(LowerCase(tableName))), m_tableName(Quoted(m_name))
 {
     SetConverter(&converter);
     if (!converter.ConvertsByTable())
@@ -155,7 +155,8 @@ void SqlScriptWriter::Prepare(const mDBase& table)
                              "La tabla %s no tiene campos: no hay tabla SQL que crear con ella.");
     const bool postgres = m_dialect == SqlDialect::PostgreSql;
     m_columns.clear();
-    std::set<std::string> names;
+    m_columnNames.clear();
+    SqlNames names;
     for (int i = 0; i < fields; ++i) {
         const FieldDescriptor& field = table.GetField(i);
         Column column{ i, &field, ValueType::Text, field.NullBit >= 0, field.Kind == FieldKind::VarCharacter, {}, {} };
@@ -203,16 +204,10 @@ void SqlScriptWriter::Prepare(const mDBase& table)
 
         // Lower-cased; a name that repeats gets _2, _3...
         std::string utf8;
-        Converter()->AppendUtf8(field.Name.View(), utf8);
-        std::string name = Cut(LowerCase(utf8));
-        if (name.empty())
-            name = "campo" + std::to_string(i + 1);
-        const std::string stem = name;
-        for (int n = 2; !names.insert(name).second; ++n) {
-            const std::string suffix = "_" + std::to_string(n);
-            name = Cut(stem, kLongestName - suffix.size()) + suffix;
-        }
+        Converter()->AppendUtf8(FieldName(table, i), utf8);
+        const std::string name = names.Add(utf8, "campo" + std::to_string(i + 1));
         column.Name = Quoted(name);
+        m_columnNames.push_back(name);
         m_columns.push_back(std::move(column));
     }
 }
@@ -220,15 +215,23 @@ void SqlScriptWriter::Prepare(const mDBase& table)
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
 {
     const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    std::string script = postgres ? "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\n" : ".bail on\n";
+    std::string script;
+    if (m_preamble)
+        script = postgres ? "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\n" : ".bail on\n";
     script += "BEGIN;\n";
     if (m_replace)
         script += "DROP TABLE IF EXISTS " + m_tableName + ";\n";
     script += "CREATE TABLE " + m_tableName + " (\n";
     std::string list;
     for (const Column& column : m_columns) {
-        script += "    " + column.Name + " " + column.SqlType + (&column == &m_columns.back() ? "\n" : ",\n");
+        script += "    " + column.Name + " " + column.SqlType +
+                  (&column == &m_columns.back() && m_tableKeys.empty() ? "\n" : ",\n");
         list += (list.empty() ? "" : ", ") + column.Name;
+    }
+    for (const SqlKey& key : m_tableKeys) {
+        script += "    ";
+        AppendConstraint(key, script);
+        script += &key == &m_tableKeys.back() ? "\n" : ",\n";
     }
     script += ");\n";
     if (postgres)
@@ -635,4 +638,95 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const Column& column, Line
     else
         ExportWriter::AppendMemo(memo, i, true, out, [&](std::string_view piece) { AppendTextPiece(out, piece, i); });
     QuoteText(out);
+}
+
+std::string SqlNames::Add(std::string_view utf8, const std::string& fallback)
+{
+    std::string name = Cut(LowerCase(utf8));
+    if (name.empty())
+        name = fallback;
+    const std::string stem = name;
+    for (int n = 2; !m_used.insert(name).second; ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        name = Cut(stem, kLongestName - suffix.size()) + suffix;
+    }
+    return name;
+}
+
+const std::vector<std::string>& SqlScriptWriter::ColumnNames(const mDBase& table)
+{
+    Prepare(table);
+    return m_columnNames;
+}
+
+bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& value)
+{
+    const Column& column = m_columns[static_cast<size_t>(field)];
+    LineBuffer out(64);
+    AppendValue(table, column, out);
+    value.assign(out.View());
+    LineBuffer null(8);
+    AppendNull(null);
+    if (value == null.View())
+        return false;
+    // 1.50 and 1.5, or -0 and 0, are one number to the database.
+    const bool number = column.Type == ValueType::Decimal || column.Type == ValueType::Whole ||
+                        column.Type == ValueType::Double;
+    if (number && value.find('.') != std::string::npos && value.find_first_of("eE") == std::string::npos) {
+        value.erase(value.find_last_not_of('0') + 1);
+        if (value.back() == '.')
+            value.pop_back();
+    }
+    if (number && value == "-0")
+        value = "0";
+    return true;
+}
+
+bool SqlScriptWriter::DeclaresKeysInTable(SqlDialect dialect, const SqlKey& key)
+{
+    // SQLite adds no constraint to a table that exists: its keys go into
+    // CREATE TABLE, which is why they are checked against the data first.
+    return dialect == SqlDialect::Sqlite && key.Type != SqlKey::Kind::Index;
+}
+
+void SqlScriptWriter::AppendConstraint(const SqlKey& key, std::string& out)
+{
+    const auto list = [&](const std::vector<std::string>& names) {
+        out += '(';
+        for (const std::string& name : names)
+            out += (&name == &names.front() ? "" : ", ") + Quoted(name);
+        out += ')';
+    };
+    out += "CONSTRAINT " + Quoted(key.Name);
+    switch (key.Type) {
+    case SqlKey::Kind::Primary: out += " PRIMARY KEY "; break;
+    case SqlKey::Kind::Unique:  out += " UNIQUE "; break;
+    default:                    out += " FOREIGN KEY "; break;
+    }
+    list(key.Columns);
+    if (key.Type == SqlKey::Kind::Foreign) {
+        out += " REFERENCES " + Quoted(key.Parent) + " ";
+        list(key.ParentColumns);
+    }
+}
+
+void SqlScriptWriter::AppendKeys(SqlDialect dialect, const std::vector<SqlKey>& keys, std::string& out)
+{
+    std::string statements;
+    for (const SqlKey& key : keys) {
+        if (DeclaresKeysInTable(dialect, key))
+            continue;
+        if (key.Type == SqlKey::Kind::Index) {
+            statements += "CREATE INDEX " + Quoted(key.Name) + " ON " + Quoted(key.Table) + " (";
+            for (const std::string& column : key.Columns)
+                statements += (&column == &key.Columns.front() ? "" : ", ") + Quoted(column);
+            statements += ");\n";
+            continue;
+        }
+        statements += "ALTER TABLE " + Quoted(key.Table) + " ADD ";
+        AppendConstraint(key, statements);
+        statements += ";\n";
+    }
+    if (!statements.empty())
+        out += "BEGIN;\n" + statements + "COMMIT;\n";
 }

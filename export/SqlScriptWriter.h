@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,32 @@ class CodePageConverter;
 enum class SqlDialect : std::uint8_t {
     PostgreSql, // for psql: the rows in COPY's text format
     Sqlite,     // for the sqlite3 shell: multi-row INSERT statements
+};
+
+// The names of one script's tables, or of one table's columns: lower-cased,
+// cut to the longest name the databases keep, and _2, _3 for one that
+// repeats; an empty name becomes the fallback given.
+class SqlNames {
+public:
+    std::string Add(std::string_view utf8, const std::string& fallback = "");
+    // Also taken, without being given out (index names share a namespace
+    // with tables).
+    bool Taken(const std::string& name) const { return m_used.count(name) != 0; }
+
+private:
+    std::set<std::string> m_used;
+};
+
+// A key a script declares: its table's and columns' names, and for a
+// foreign key the names of the table and columns it refers to.
+struct SqlKey {
+    enum class Kind : std::uint8_t { Primary, Unique, Index, Foreign };
+    Kind Type = Kind::Index;
+    std::string Name;
+    std::string Table;
+    std::vector<std::string> Columns;
+    std::string Parent;
+    std::vector<std::string> ParentColumns;
 };
 
 // Writes a table as an SQL script that creates it, with a typed column for
@@ -31,6 +58,24 @@ public:
     // DROP TABLE IF EXISTS before CREATE TABLE; without it, a database that
     // has the table already refuses the whole script.
     void SetReplace(bool replace) { m_replace = replace; }
+    // Whether the script's first lines (its settings) come before the
+    // table; a script of several tables has them once.
+    void SetPreamble(bool preamble) { m_preamble = preamble; }
+    // The keys this table's CREATE TABLE declares, where the dialect
+    // declares keys there (DeclaresKeysInTable); the others come after every
+    // table, from AppendKeys.
+    void SetTableKeys(std::vector<SqlKey> keys) { m_tableKeys = std::move(keys); }
+    static bool DeclaresKeysInTable(SqlDialect dialect, const SqlKey& key);
+    // The statements that declare the keys no CREATE TABLE declared, after
+    // every table's rows, in a transaction of their own.
+    static void AppendKeys(SqlDialect dialect, const std::vector<SqlKey>& keys, std::string& out);
+
+    // The table's name in the script, and its columns', for a key to name.
+    const std::string& TableName() const { return m_name; }
+    const std::vector<std::string>& ColumnNames(const mDBase& table);
+    // Field i's value in the loaded record as the script compares it: false
+    // for NULL. Numbers that the database holds as equal give equal texts.
+    bool KeyValue(const mDBase& table, int field, std::string& value);
 
 protected:
     void Prepare(const mDBase& table) override;
@@ -82,8 +127,14 @@ private:
     void AppendMemo(const mDBase& table, const Column& column, LineBuffer& out);
     void EndStatement(LineBuffer& out);
 
+    static void AppendConstraint(const SqlKey& key, std::string& out);
+
     SqlDialect m_dialect;
+    std::string m_name;      // the table's, as given
     std::string m_tableName; // quoted
+    bool m_preamble = true;
+    std::vector<SqlKey> m_tableKeys;
+    std::vector<std::string> m_columnNames;
     std::string m_insert;    // SQLite: the start of each INSERT statement
     std::vector<Column> m_columns;
     bool m_replace = false;

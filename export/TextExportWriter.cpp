@@ -170,7 +170,7 @@ void TextExportWriter::AppendStart(const mDBase& table, LineBuffer& line)
         return;
     const int fields = table.GetFieldCount();
     for (int i = 0; i < fields; ++i) {
-        std::string_view name = table.GetField(i).Name.View();
+        std::string_view name = FieldName(table, i);
         if (m_layout == ExportFormat::FixedLength) {
             // Cut or padded to the width of the field's values, so that the
             // names stand over their columns.

@@ -92,3 +92,11 @@ unsigned CommandLineCodePage()
     return kCodePageUtf8;
 #endif
 }
+
+std::string CommandLineUtf8(std::string_view text)
+{
+    std::string utf8;
+    CodePageConverter(CommandLineCodePage()).AppendUtf8(text, utf8);
+    return utf8;
+}
+

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 // The two streams of a console program.
@@ -19,3 +20,7 @@ inline void WriteText(Stream stream, std::string_view text, std::string_view fil
 
 // The code page of the command line's arguments.
 unsigned CommandLineCodePage();
+
+// Text of the command line (a separator, a file's name) in UTF-8.
+std::string CommandLineUtf8(std::string_view text);
+

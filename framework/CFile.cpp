@@ -296,6 +296,18 @@ std::uint64_t CFile::GetLength() const
 #endif
 }
 
+void CFile::SetLength(std::uint64_t length)
+{
+    Seek(static_cast<std::int64_t>(length), begin);
+#ifdef _WIN32
+    if (!::SetEndOfFile(AsHandle(m_handle)))
+        ThrowLastError();
+#else
+    if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) != 0)
+        ThrowLastError();
+#endif
+}
+
 void CFile::Close()
 {
     if (!IsOpen())

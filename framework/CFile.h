@@ -54,6 +54,9 @@ public:
     void Write(const void* buffer, unsigned count);
     std::uint64_t Seek(std::int64_t offset, SeekPosition from);
     std::uint64_t GetLength() const;
+    // Cuts the file to length bytes and puts the position there: what an
+    // output wrote after that point is undone.
+    void SetLength(std::uint64_t length);
     // Closes the file; an error reported by the system on closing is raised.
     void Close();
     // Closes the file, ignoring any error: for giving up after a failure.

@@ -1,0 +1,549 @@
+#include "cli/TableExport.h"
+
+#include "cli/Console.h"
+#include "export/DatabaseKeys.h"
+#include "export/SqlScriptWriter.h"
+#include "export/TextExportWriter.h"
+#include "framework/CFile.h"
+#include "framework/CodePage.h"
+#include "framework/FilePath.h"
+#include "table/DatabaseContainer.h"
+#include "table/MemoFile.h"
+#include "table/StructuralIndex.h"
+#include "table/mDBase.h"
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace {
+
+const char kStandardOutputName[] = "(salida est\xE1ndar)";
+
+// A table to export: its file and, when a database container lists it, that
+// entry. What the first opening finds out is kept, so that a table opened
+// again (a script reads its keys first) says its warnings once.
+struct TableJob {
+    std::string Path;
+    const DatabaseContainer::Table* Listed = nullptr;
+    bool Planned = false;
+    unsigned CodePage = 0; // 0: its texts are not converted
+    DatabaseContainer::LongNames Names;
+    bool HasNames = false;
+    std::string SqlName; // in UTF-8
+    std::vector<std::string> Columns;
+    bool Failed = false;
+
+    static TableJob Of(const std::string& path)
+    {
+        TableJob job;
+        job.Path = path;
+        return job;
+    }
+};
+
+// A table opened for export, with its memo file when the export reads it
+// and the converter of its texts.
+struct OpenedTable {
+    mDBase Table;
+    std::optional<MemoFile> Memo;
+    std::optional<CodePageConverter> Converter;
+};
+
+void ReportFailure(const CString& message, const std::string& fileName)
+{
+    WriteText(Stream::Error, (message + "\n").View(), fileName);
+}
+
+void Warn(const CString& warning, const std::string& fileName)
+{
+    WriteText(Stream::Error, warning.View(), fileName);
+}
+
+std::string InFolder(const ExportOptions& options, const std::string& beside)
+{
+    if (!options.Folder)
+        return beside;
+    std::string folder = *options.Folder;
+    if (!folder.empty() && !IsPathSeparator(folder.back()))
+        folder += '/';
+    return folder + beside.substr(NameStart(beside));
+}
+
+std::string OutputPath(const ExportOptions& options, const std::string& table)
+{
+    if (options.Output)
+        return *options.Output;
+    return InFolder(options, WithExtension(table, options.Sql ? ".sql" : ".txt"));
+}
+
+// The code page a .cpg file beside the table names; 0 without one.
+unsigned CodePageOfCpgFile(const std::string& table)
+{
+    for (const char* extension : { ".cpg", ".CPG" }) {
+        const std::string path = WithExtension(table, extension);
+        CFileStatus status;
+        if (!CFile::GetStatus(path.c_str(), status) || !status.m_isRegular)
+            continue;
+        CFile file;
+        file.Open(path.c_str(), CFile::modeRead);
+        char name[256];
+        const unsigned got = file.Read(name, sizeof name);
+        const unsigned codePage = CodePageFromName(std::string_view(name, got));
+        if (codePage == 0) {
+            CString warning;
+            warning.Format("Aviso: el archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida.\n",
+                           path.c_str());
+            Warn(warning, path);
+        }
+        return codePage;
+    }
+    return 0;
+}
+
+// The code page of the table's texts: the one given, or the one a .cpg file
+// beside it names, or its language driver's, or else 1252, with a warning.
+unsigned TableCodePage(const ExportOptions& options, const std::string& path, const mDBase& table)
+{
+    if (options.CodePage != 0)
+        return options.CodePage;
+    if (const unsigned codePage = CodePageOfCpgFile(path))
+        return codePage;
+    const unsigned codePage = CodePageOfLanguageDriver(table.GetLanguageDriver());
+    if (codePage != 0 && CodePageConverter::IsSupported(codePage))
+        return codePage;
+    CString warning;
+    warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
+                   "se toma la 1252 (Windows-1252).\n", path.c_str());
+    Warn(warning, path);
+    return kCodePageWindows1252;
+}
+
+// What the export could not write as stored, one line for each kind.
+void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
+                    const MemoFile* memo, unsigned codePage, bool sql)
+{
+    const std::string memoPath = memo ? memo->GetPath().GetString() : "";
+    for (int kind = 0; kind < ExportWarnings::kKinds; ++kind) {
+        const ExportWarnings::Tally& tally = warnings.Of[kind];
+        if (tally.Count == 0)
+            continue;
+        CString what;
+        const char* written = "se escriben como NULL";
+        switch (kind) {
+        case ExportWarnings::UnreadableMemo:
+            what.Format("memos ilegibles en %s", memoPath.c_str());
+            if (!sql)
+                written = "se escriben vac\xEDos";
+            break;
+        case ExportWarnings::InvalidValue:
+            what = "valores que no son lo que dice su tipo";
+            break;
+        default:
+            // A script cannot hold a NUL in a text either.
+            what.Format("bytes sin car\xE1" "cter en la p\xE1gina de c\xF3" "digos %u%s", codePage, sql ? ", o NUL" : "");
+            written = "se escriben como U+FFFD";
+            break;
+        }
+        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
+            ? table.GetField(tally.Field).Name : CString();
+        CString warning;
+        warning.Format("Aviso: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n", path.c_str(),
+                       what.GetString(), static_cast<unsigned long long>(tally.Count), tally.Record,
+                       field.GetString(), written);
+        WriteText(Stream::Error, warning.View(), { path, memoPath });
+    }
+}
+
+// Whether the export reads the table's memo file: the memo texts of "M"
+// fields, or, in a script, every field kept there.
+bool ReadsMemoFile(const ExportOptions& options, const mDBase& table)
+{
+    if (!options.Memo && !options.Sql)
+        return false;
+    for (int i = 0; i < table.GetFieldCount(); ++i) {
+        const MemoUse use = table.GetField(i).Memo;
+        if (use == MemoUse::Text || (options.Sql && use == MemoUse::Binary))
+            return true;
+    }
+    return false;
+}
+
+// Opens the job's table and what goes with it; the first time, also finds
+// its code page and its names. False, reported, when the table is not there;
+// CFileException when it cannot be read.
+bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
+{
+    if (!opened.Table.Open(job.Path.c_str())) {
+        ReportFailure(CFileException(CFileException::fileNotFound, job.Path.c_str()).GetErrorMessage(), job.Path);
+        return false;
+    }
+    if (!job.Planned) {
+        // A script's texts are always UTF-8.
+        if (options.Utf8 || options.Sql)
+            job.CodePage = TableCodePage(options, job.Path, opened.Table);
+        // The names a database container gives a table, where they show.
+        if (job.Listed) {
+            job.Names = { job.Listed->Name, job.Listed->Fields };
+            job.HasNames = job.Listed->Fields.size() == opened.Table.GetFieldCount();
+        } else if (options.Header || options.Sql) {
+            CString problem;
+            job.HasNames = DatabaseContainer::FindLongNames(opened.Table, job.Names, problem);
+            if (!problem.IsEmpty()) {
+                CString warning;
+                warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", job.Path.c_str(),
+                               problem.GetString());
+                Warn(warning, job.Path);
+            }
+        }
+        // The script's table: its long name, or else the file's name.
+        if (job.HasNames && job.CodePage != 0) {
+            job.SqlName.clear();
+            CodePageConverter(job.CodePage).AppendUtf8(job.Names.Table.View(), job.SqlName);
+        } else {
+            job.SqlName = CommandLineUtf8(WithExtension(job.Path.substr(NameStart(job.Path)), ""));
+        }
+        job.Planned = true;
+    }
+    if (ReadsMemoFile(options, opened.Table)) {
+        opened.Memo.emplace();
+        opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+    }
+    if (job.CodePage != 0)
+        opened.Converter.emplace(job.CodePage);
+    return true;
+}
+
+std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const TableJob& job, OpenedTable& opened)
+{
+    std::unique_ptr<ExportWriter> writer;
+    if (options.Sql) {
+        auto script = std::make_unique<SqlScriptWriter>(*options.Sql, job.SqlName, *opened.Converter);
+        script->SetReplace(options.Replace);
+        writer = std::move(script);
+    } else {
+        const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
+        auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
+        text->SetHeaderLine(options.Header);
+        text->SetConverter(opened.Converter ? &*opened.Converter : nullptr);
+        writer = std::move(text);
+    }
+    if (job.HasNames)
+        writer->SetFieldNames(job.Names.Fields);
+    writer->SetMemoFile(opened.Memo ? &*opened.Memo : nullptr);
+    writer->SetSkipDeleted(options.SkipDeleted);
+    return writer;
+}
+
+void ReportWarnings(const ExportOptions& options, const TableJob& job, const OpenedTable& opened,
+                    const ExportWriter& writer)
+{
+    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table, opened.Memo ? &*opened.Memo : nullptr,
+                   job.CodePage, options.Sql.has_value());
+}
+
+// Exports one table to its own output. False, with the cause reported, when
+// it could not be.
+bool ExportTable(const ExportOptions& options, TableJob& job, const std::string& output,
+                 std::set<std::string>& written)
+{
+    const bool toStandardOutput = output == "-";
+    try {
+        // Two tables of one name, from two folders, into one folder.
+        if (!toStandardOutput && written.count(output)) {
+            CString message;
+            message.Format("La salida %s ya es la de otra tabla de esta orden; no se sobrescribe.", output.c_str());
+            ReportFailure(message, output);
+            return false;
+        }
+        OpenedTable opened;
+        if (!Open(options, job, opened))
+            return false;
+        const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
+        if (toStandardOutput) {
+            CFile out;
+            out.OpenStandardOutput(kStandardOutputName);
+            writer->Write(opened.Table, out);
+            out.Close();
+        } else {
+            writer->Export(opened.Table, output.c_str());
+            written.insert(output);
+        }
+        ReportWarnings(options, job, opened, *writer);
+        return true;
+    } catch (const CFileException& e) {
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+    } catch (const CException& e) {
+        ReportFailure(e.GetErrorMessage(), job.Path);
+    }
+    return false;
+}
+
+// Runs f on the job's table, opened; a failure is reported and marks the job
+// failed.
+template <class F>
+void WithTable(const ExportOptions& options, TableJob& job, F&& f)
+{
+    if (job.Failed)
+        return;
+    try {
+        OpenedTable opened;
+        if (!Open(options, job, opened)) {
+            job.Failed = true;
+            return;
+        }
+        f(opened);
+        return;
+    } catch (const CFileException& e) {
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+    } catch (const CException& e) {
+        ReportFailure(e.GetErrorMessage(), job.Path);
+    }
+    job.Failed = true;
+}
+
+// The keys of the tables that database containers list, checked against
+// the data. Each table in turn: one pass to resolve its tags, one to read its
+// key values, so that no more than one table is open at a time.
+DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
+                    const std::vector<const DatabaseContainer*>& containers)
+{
+    DatabaseKeys keys;
+    for (TableJob& job : jobs) {
+        const size_t t = keys.AddTable(job.Listed ? job.Listed->Name : CString(job.Path.c_str()));
+        if (!job.Listed || job.Listed->Tags.empty() || job.Failed)
+            continue;
+        WithTable(options, job, [&](OpenedTable& opened) {
+            // A damaged or missing index costs the table its keys, not its rows.
+            StructuralIndex index;
+            try {
+                index.Open(job.Path.c_str());
+            } catch (const CFileException& e) {
+                CString warning;
+                warning.Format("Aviso: tabla %s: %s; se escribe sin claves ni \xEDndices.\n",
+                               job.Listed->Name.GetString(), e.GetErrorMessage().GetString());
+                Warn(warning, e.m_strFileName.GetString());
+                return;
+            }
+            keys.SetKeys(t, *job.Listed, opened.Table, index);
+        });
+    }
+    std::vector<const DatabaseContainer::Table*> listed;
+    for (const TableJob& job : jobs)
+        listed.push_back(job.Listed);
+    for (const DatabaseContainer* container : containers)
+        keys.AddRelations(*container, listed);
+    for (size_t t = 0; t < jobs.size(); ++t) {
+        if (keys.NeedsValues(t))
+            WithTable(options, jobs[t], [&](OpenedTable& opened) {
+                SqlScriptWriter values(*options.Sql, jobs[t].SqlName, *opened.Converter);
+                values.ColumnNames(opened.Table);
+                keys.Check(t, opened.Table, values, options.SkipDeleted);
+            });
+        if (jobs[t].Failed)
+            keys.DropTable(t);
+    }
+    keys.CheckForeignKeys();
+    for (const std::string& message : keys.TakeMessages())
+        WriteText(Stream::Error, message);
+    return keys;
+}
+
+// Writes the tables into one script: each table's part whole or not at all,
+// then the keys of their databases.
+void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
+                 const std::vector<const DatabaseContainer*>& containers, const std::string& output)
+{
+    const bool toStandardOutput = output == "-";
+    // Names for the tables, and each table's columns, before any key is named.
+    SqlNames names;
+    for (TableJob& job : jobs)
+        WithTable(options, job, [&](OpenedTable& opened) {
+            job.SqlName = names.Add(job.SqlName);
+            SqlScriptWriter script(*options.Sql, job.SqlName, *opened.Converter);
+            if (job.HasNames)
+                script.SetFieldNames(job.Names.Fields);
+            job.Columns = script.ColumnNames(opened.Table);
+            if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str()))
+                throw CFileException(CFileException::accessDenied, output.c_str(), 0,
+                                     "La salida %s es la propia tabla; no se escribe sobre ella.");
+        });
+    DatabaseKeys keys = KeysOf(options, jobs, containers);
+    std::vector<std::string> tables;
+    std::vector<std::vector<std::string>> columns;
+    for (const TableJob& job : jobs) {
+        tables.push_back(job.SqlName);
+        columns.push_back(job.Columns);
+    }
+    const std::vector<SqlKey> declared =
+        keys.Declared(tables, columns, names, CodePageConverter(kCodePageWindows1252));
+
+    CFile out;
+    try {
+        if (toStandardOutput)
+            out.OpenStandardOutput(kStandardOutputName);
+        else
+            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    } catch (const CFileException& e) {
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+        for (TableJob& job : jobs)
+            job.Failed = true;
+        return;
+    }
+    std::set<std::string> loaded;
+    std::uint64_t end = 0; // where the script's last whole part ends
+    for (TableJob& job : jobs) {
+        WithTable(options, job, [&](OpenedTable& opened) {
+            const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
+            auto& script = static_cast<SqlScriptWriter&>(*writer);
+            script.SetPreamble(loaded.empty());
+            std::vector<SqlKey> inTable;
+            for (const SqlKey& key : declared)
+                if (key.Table == job.SqlName && SqlScriptWriter::DeclaresKeysInTable(*options.Sql, key))
+                    inTable.push_back(key);
+            script.SetTableKeys(std::move(inTable));
+            try {
+                writer->Write(opened.Table, out);
+            } catch (...) {
+                // A table that fails half-way takes its part out of the script.
+                if (!toStandardOutput)
+                    out.SetLength(end);
+                throw;
+            }
+            end += writer->Written();
+            loaded.insert(job.SqlName);
+            ReportWarnings(options, job, opened, *writer);
+        });
+    }
+    // The keys of the tables that loaded, and of those they refer to.
+    std::vector<SqlKey> after;
+    for (const SqlKey& key : declared)
+        if (loaded.count(key.Table) && (key.Type != SqlKey::Kind::Foreign || loaded.count(key.Parent)))
+            after.push_back(key);
+    std::string statements;
+    SqlScriptWriter::AppendKeys(*options.Sql, after, statements);
+    try {
+        if (!loaded.empty())
+            out.Write(statements.data(), static_cast<unsigned>(statements.size()));
+        out.Close();
+        if (loaded.empty() && !toStandardOutput)
+            CFile::Remove(output.c_str()); // nothing to load
+    } catch (const CFileException& e) {
+        out.Abort();
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+        for (TableJob& job : jobs)
+            job.Failed = true;
+    }
+}
+
+// A table's file name in the system's spelling, for a file named after it.
+std::string FileNameOf(const CString& name)
+{
+    std::string file = DatabaseContainer::SystemName(name);
+    for (char& c : file)
+        if (c == '/' || c == '\\' || c == ':')
+            c = '_';
+    return file;
+}
+
+// The tables a database container lists. A table whose file is not there is
+// reported and named in failed.
+std::vector<TableJob> JobsOf(const DatabaseContainer& container, std::vector<std::string>& failed)
+{
+    std::vector<TableJob> jobs;
+    for (const DatabaseContainer::Table& listed : container.GetTables()) {
+        TableJob job;
+        job.Path = container.TablePath(listed).GetString();
+        job.Listed = &listed;
+        if (job.Path.empty()) {
+            CString message;
+            message.Format("La base de datos %s lista la tabla %s, cuyo archivo %s no se encuentra.",
+                           container.GetPath().GetString(), listed.Name.GetString(), listed.File.GetString());
+            ReportFailure(message, container.GetPath().GetString());
+            failed.push_back(listed.File.GetString());
+            continue;
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+void ExportDatabase(const ExportOptions& options, const DatabaseContainer& container,
+                    std::set<std::string>& written, std::vector<std::string>& failed)
+{
+    const std::string path = container.GetPath().GetString();
+    std::vector<TableJob> jobs = JobsOf(container, failed);
+    if (options.Sql) {
+        WriteScript(options, jobs, { &container }, OutputPath(options, path));
+    } else if (options.Output) {
+        CString message;
+        message.Format("-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.",
+                       path.c_str());
+        ReportFailure(message, path);
+        failed.push_back(path);
+        return;
+    } else {
+        // One text file for each table, named after it, beside the container.
+        for (TableJob& job : jobs) {
+            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + ".txt";
+            job.Failed = !ExportTable(options, job, InFolder(options, beside), written);
+        }
+    }
+    for (const TableJob& job : jobs)
+        if (job.Failed)
+            failed.push_back(job.Path);
+}
+
+} // namespace
+
+std::vector<std::string> ExportTables(const ExportOptions& options)
+{
+    std::vector<std::string> failed;
+    std::deque<DatabaseContainer> containers;
+    const auto openContainer = [&](const std::string& path) -> const DatabaseContainer* {
+        try {
+            containers.emplace_back().Open(path.c_str());
+            return &containers.back();
+        } catch (const CFileException& e) {
+            ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+            failed.push_back(path);
+            return nullptr;
+        }
+    };
+
+    // -o with a script: every table, and every database's, in that one script.
+    if (options.Sql && options.Output) {
+        std::vector<TableJob> jobs;
+        std::vector<const DatabaseContainer*> databases;
+        for (const std::string& path : options.Tables) {
+            if (!DatabaseContainer::IsContainer(path.c_str())) {
+                jobs.push_back(TableJob::Of(path));
+                continue;
+            }
+            if (const DatabaseContainer* container = openContainer(path)) {
+                databases.push_back(container);
+                for (TableJob& job : JobsOf(*container, failed))
+                    jobs.push_back(std::move(job));
+            }
+        }
+        WriteScript(options, jobs, databases, *options.Output);
+        for (const TableJob& job : jobs)
+            if (job.Failed)
+                failed.push_back(job.Path);
+        return failed;
+    }
+
+    std::set<std::string> written;
+    for (const std::string& path : options.Tables) {
+        if (DatabaseContainer::IsContainer(path.c_str())) {
+            if (const DatabaseContainer* container = openContainer(path))
+                ExportDatabase(options, *container, written, failed);
+            continue;
+        }
+        TableJob job = TableJob::Of(path);
+        if (!ExportTable(options, job, options.Output ? *options.Output : OutputPath(options, path), written))
+            failed.push_back(path);
+    }
+    return failed;
+}

@@ -130,8 +130,9 @@ std::string PropertyBytes(const mDBase& dbc, int field, MemoFile& memo)
     return bytes;
 }
 
-// A path as the container stores it (code page 1252) in the system's spelling.
-std::string SystemPath(const CString& stored)
+} // namespace
+
+std::string DatabaseContainer::SystemName(const CString& stored)
 {
 #ifdef _WIN32
     return stored.GetString();
@@ -141,8 +142,6 @@ std::string SystemPath(const CString& stored)
     return utf8;
 #endif
 }
-
-} // namespace
 
 bool DatabaseContainer::IsContainer(const CString& path)
 {
@@ -239,7 +238,7 @@ const DatabaseContainer::Table* DatabaseContainer::FindTable(std::string_view na
 
 CString DatabaseContainer::TablePath(const Table& table) const
 {
-    return table.File.IsEmpty() ? CString() : Locate(m_path, SystemPath(table.File));
+    return table.File.IsEmpty() ? CString() : Locate(m_path, SystemName(table.File));
 }
 
 CString DatabaseContainer::Locate(const CString& folderOf, std::string_view relative)
@@ -270,7 +269,7 @@ bool DatabaseContainer::FindLongNames(const mDBase& table, LongNames& names, CSt
     problem.Empty();
     if (table.GetBacklink().IsEmpty())
         return false;
-    const CString path = Locate(table.GetPath(), SystemPath(table.GetBacklink()));
+    const CString path = Locate(table.GetPath(), SystemName(table.GetBacklink()));
     if (path.IsEmpty()) {
         problem.Format("no se encuentra su base de datos %s", table.GetBacklink().GetString());
         return false;

@@ -3,6 +3,7 @@
 #include "framework/CString.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,6 +63,10 @@ public:
         std::vector<CString> Fields;
     };
     static bool FindLongNames(const mDBase& table, LongNames& names, CString& problem);
+
+    // A name or path as the container stores it (code page 1252), in the
+    // system's spelling of file names.
+    static std::string SystemName(const CString& stored);
 
     // The file at a path relative to `folderOf`'s folder, separated by '\'
     // or '/', each part found in any letter case; empty when there is none.

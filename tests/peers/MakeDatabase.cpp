@@ -152,7 +152,8 @@ int main(int argc, char** argv)
     IndexBuilder().Tag("PRODUCT_ID", "product_id", IndexBuilder::kCandidate).WriteTo(db + "/products.cdx");
 
     // employees, in a folder with a blank in its name: a relation to its
-    // own table.
+    // own table, whose child is NULL where there is no parent (a nullable
+    // field, its bit in the hidden _NullFlags, which has no Field record).
     const int employees = dbc.Table("employees", "data dir\\Employee.dbf", "emp_id");
     for (const char* name : { "employee_id", "reports_to", "last_name" })
         dbc.Field(employees, name);
@@ -160,10 +161,11 @@ int main(int argc, char** argv)
     dbc.Index(employees, "reports_to", false);
     dbc.Relation(employees, "reports_to", "employees", "emp_id");
     Member("..\\tienda.dbc", false)
-        .Field("EMP_ID", 'C', 6).Field("REPORTS_TO", 'C', 6).Field("LAST_NAME", 'C', 20)
-        .Record({ "E2", "", "Fuller" })
-        .Record({ "E1", "E2", "Davolio" })
-        .Record({ "E5", "E2", "Buchanan" })
+        .Field("EMP_ID", 'C', 6).Field("REPORTS_TO", 'C', 6, 0, 0x02).Field("LAST_NAME", 'C', 20)
+        .Field("_NullFlags", '0', 1, 0, 0x05)
+        .Record({ "E2", "", "Fuller", "\x01" })
+        .Record({ "E1", "E2", "Davolio", "\x00"s })
+        .Record({ "E5", "E2", "Buchanan", "\x00"s })
         .WriteTo(db + "/data dir/employee.dbf");
     IndexBuilder()
         .Tag("EMP_ID", "emp_id", IndexBuilder::kCandidate)

@@ -154,6 +154,14 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         throw CFileException(CFileException::invalidFile, table.GetPath(), 0,
                              "La tabla %s no tiene campos: no hay tabla SQL que crear con ella.");
     const bool postgres = m_dialect == SqlDialect::PostgreSql;
+    // A script the database could not load is no script: said before it is written.
+    const int limit = postgres ? 1600 : 2000;
+    if (fields > limit) {
+        CString format;
+        format.Format("La tabla %%s tiene %d campos y %s admite %d columnas como mucho.", fields,
+                      postgres ? "PostgreSQL" : "SQLite", limit);
+        throw CFileException(CFileException::invalidFile, table.GetPath(), 0, format);
+    }
     m_columns.clear();
     m_columnNames.clear();
     SqlNames names;

@@ -4,6 +4,7 @@
 #include "export/TextExportWriter.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
+#include "tests/support/DatabaseBuilder.h"
 #include "tests/support/Files.h"
 #include "tests/support/FullDisk.h"
 #include "tests/support/MemoBuilder.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,9 @@
 
 using namespace std::string_literals;
 using testing_support::Bytes;
+using testing_support::ContainerBuilder;
 using testing_support::Exists;
+using testing_support::IndexBuilder;
 using testing_support::MemoBuilder;
 using testing_support::ReadAll;
 using testing_support::TableBuilder;
@@ -283,6 +287,74 @@ TEST_F(CommandLineExportTest, FailuresNameTheFileAndLeaveNoPartialOutput)
     const std::string bigTable = Table("grande.dbf", big);
     fails({ "-d", full, bigTable }, "No queda espacio en el disco para el archivo");
     EXPECT_FALSE(Exists(full + "/grande.txt"));
+}
+
+TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
+{
+    // A container whose tables are in other folders and letter cases, with
+    // the long names of their fields, keys and a relation.
+    ContainerBuilder dbc;
+    const int parent = dbc.Table("clientes_activos", "Clientes.dbf", "codigo");
+    dbc.Field(parent, "codigo_cliente");
+    dbc.Field(parent, "nombre_completo");
+    dbc.Index(parent, "codigo", true);
+    const int child = dbc.Table("lineas_de_pedido", "sub\\Lineas.DBF");
+    dbc.Field(child, "cliente_del_pedido");
+    dbc.Index(child, "cliente", false);
+    dbc.Relation(child, "cliente", "clientes_activos", "codigo");
+    dbc.WriteTo(dir.File("Empresa"));
+    TableBuilder().Version(0x30).AfterTerminator(ContainerBuilder::Backlink("empresa.dbc"))
+        .Field("CODIGO_CLI", 'C', 4).Field("NOMBRE_COM", 'C', 10).Record({ "A1", "Pe\xF1" "a" })
+        .WriteTo(dir.File("clientes.dbf"));
+    IndexBuilder().Tag("CODIGO", "codigo_cli", IndexBuilder::kCandidate).WriteTo(dir.File("clientes.cdx"));
+    std::filesystem::create_directory(dir.Path() / "sub");
+    TableBuilder().Version(0x30).AfterTerminator(ContainerBuilder::Backlink("..\\EMPRESA.DBC"))
+        .Field("CLIENTE_DE", 'C', 4).Record({ "A1" }).WriteTo(dir.File("sub/lineas.dbf"));
+    IndexBuilder().Tag("CLIENTE", "CLIENTE_DE").WriteTo(dir.File("sub/LINEAS.CDX"));
+    const std::string plain = Table("clientes_activos.dbf"); // a name the database's table has too
+
+    Result result = Run({ "--sql", "-o", dir.File("todo.sql"), dir.File("Empresa.dbc"), plain });
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    const std::string script = ReadAll(dir.File("todo.sql"));
+    for (const std::string& part : {
+             "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nBEGIN;\nCREATE TABLE \"clientes_activos\" (\n"
+             "    \"codigo_cliente\" varchar(4),\n    \"nombre_completo\" varchar(10)\n);\n",
+             "COMMIT;\nBEGIN;\nCREATE TABLE \"lineas_de_pedido\" (\n    \"cliente_del_pedido\" varchar(4)\n);\n",
+             "COMMIT;\nBEGIN;\nCREATE TABLE \"clientes_activos_2\" (\n",
+             "BEGIN;\nALTER TABLE \"clientes_activos\" ADD CONSTRAINT \"clientes_activos_codigo_pkey\" PRIMARY KEY "
+             "(\"codigo_cliente\");\nCREATE INDEX \"lineas_de_pedido_cliente_idx\" ON \"lineas_de_pedido\" "
+             "(\"cliente_del_pedido\");\nALTER TABLE \"lineas_de_pedido\" ADD CONSTRAINT "
+             "\"lineas_de_pedido_cliente_fkey\" FOREIGN KEY (\"cliente_del_pedido\") REFERENCES "
+             "\"clientes_activos\" (\"codigo_cliente\");\nCOMMIT;\n" })
+        EXPECT_NE(script.find(part), std::string::npos) << part << "\n" << script;
+    EXPECT_EQ(script.find("ON_ERROR_STOP", 1), script.rfind("ON_ERROR_STOP")); // once
+
+    // SQLite declares them in CREATE TABLE; each text layout is a file per table.
+    result = Run({ "--sql=sqlite", "-d", dir.File("sub"), dir.File("Empresa.dbc") });
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(ReadAll(dir.File("sub/Empresa.sql"))
+                  .find("    \"cliente_del_pedido\" TEXT,\n    CONSTRAINT \"lineas_de_pedido_cliente_fkey\" FOREIGN KEY "
+                        "(\"cliente_del_pedido\") REFERENCES \"clientes_activos\" (\"codigo_cliente\")\n);"),
+              std::string::npos);
+    result = Run({ "--csv", "--header", dir.File("Empresa.dbc") });
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    EXPECT_EQ(ReadAll(dir.File("clientes_activos.txt")), "\"codigo_cliente\",\"nombre_completo\"\r\n\"A1\",\"Pe\xF1" "a\"\r\n");
+    EXPECT_EQ(ReadAll(dir.File("lineas_de_pedido.txt")), "\"cliente_del_pedido\"\r\n\"A1\"\r\n");
+    // A member table alone has its long names too.
+    result = Run({ "--tab", "--header", "-o", "-", dir.File("sub/lineas.dbf") });
+    EXPECT_EQ(result.Out, "cliente_del_pedido\r\nA1\r\n") << result.Err;
+
+    // More columns than the database holds: no script that cannot load.
+    TableBuilder wide;
+    for (int i = 0; i < 1601; ++i)
+        wide.Field("C" + std::to_string(i), 'C', 1);
+    const std::string widePath = Table("ancha.dbf", wide.Record({}));
+    result = Run({ "--sql", widePath });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("tiene 1601 campos y PostgreSQL admite 1600 columnas como mucho"), std::string::npos)
+        << result.Err;
+    EXPECT_FALSE(Exists(dir.File("ancha.sql")));
+    EXPECT_EQ(Run({ "--sql=sqlite", widePath }).Status, 0);
 }
 
 } // namespace

@@ -316,7 +316,7 @@ TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
     Result result = Run({ "--sql", "-o", dir.File("todo.sql"), dir.File("Empresa.dbc"), plain });
     EXPECT_EQ(result.Status, 0) << result.Err;
     const std::string script = ReadAll(dir.File("todo.sql"));
-    for (const std::string& part : {
+    for (const char* part : {
              "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nBEGIN;\nCREATE TABLE \"clientes_activos\" (\n"
              "    \"codigo_cliente\" varchar(4),\n    \"nombre_completo\" varchar(10)\n);\n",
              "COMMIT;\nBEGIN;\nCREATE TABLE \"lineas_de_pedido\" (\n    \"cliente_del_pedido\" varchar(4)\n);\n",

@@ -8,13 +8,6 @@
 
 namespace {
 
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::string_view Trimmed(std::string_view text)
 {
     const size_t first = text.find_first_not_of(" \t");
@@ -34,7 +27,7 @@ bool FieldsOf(const mDBase& table, std::string_view expression, std::vector<int>
         const std::string_view name = Trimmed(expression.substr(0, plus));
         int found = -1;
         for (int i = 0; i < table.GetFieldCount() && found < 0; ++i)
-            if (SameLetters(table.GetField(i).Name.View(), name))
+            if (SameIgnoringCase(table.GetField(i).Name.View(), name))
                 found = i;
         if (found < 0 || table.GetField(found).Memo != MemoUse::None)
             return false;
@@ -94,7 +87,7 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
     for (const DatabaseContainer::Tag& tag : listed.Tags) {
         const StructuralIndex::Tag* found = nullptr;
         for (const StructuralIndex::Tag& indexed : index.GetTags())
-            if (!found && SameLetters(indexed.Name.View(), tag.Name.View()))
+            if (!found && SameIgnoringCase(indexed.Name.View(), tag.Name.View()))
                 found = &indexed;
         if (!found) {
             skip(tag.Name, "no est\xE1 en el \xEDndice");
@@ -102,7 +95,7 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
         }
         Key key;
         key.Tag = tag.Name;
-        key.Type = SameLetters(tag.Name.View(), listed.PrimaryTag.View()) ? Key::Kind::Primary
+        key.Type = SameIgnoringCase(tag.Name.View(), listed.PrimaryTag.View()) ? Key::Kind::Primary
                    : tag.Candidate || found->Candidate                    ? Key::Kind::Unique
                                                                           : Key::Kind::Index;
         if (!found->Filter.IsEmpty())
@@ -127,7 +120,7 @@ void DatabaseKeys::AddRelations(const DatabaseContainer& container,
     const auto keyOf = [&](size_t t, const CString& tag) {
         const std::vector<Key>& keys = m_tables[t].Keys;
         size_t k = 0;
-        while (k < keys.size() && !SameLetters(keys[k].Tag.View(), tag.View()))
+        while (k < keys.size() && !SameIgnoringCase(keys[k].Tag.View(), tag.View()))
             ++k;
         return k;
     };

@@ -408,17 +408,11 @@ CString CFile::FindIgnoringCase(const CString& path)
     const size_t nameStart = NameStart(spelled);
     const std::string_view name = spelled.substr(nameStart);
     const std::string folder(nameStart > 0 ? spelled.substr(0, nameStart) : std::string_view("./"));
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    const auto sameName = [&](std::string_view other) {
-        return other.size() == name.size()
-            && std::equal(other.begin(), other.end(), name.begin(),
-                          [&](char a, char b) { return lower(a) == lower(b); });
-    };
     std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.c_str()), ::closedir);
     if (!entries)
         return CString();
     while (const dirent* entry = ::readdir(entries.get()))
-        if (sameName(entry->d_name))
+        if (SameIgnoringCase(entry->d_name, name))
             return CString(spelled.substr(0, nameStart)) + entry->d_name;
 #endif
     return CString();

@@ -34,13 +34,6 @@ constexpr std::int32_t kDatabaseId = 1;
     throw CFileException(CFileException::invalidFile, path, 0, format);
 }
 
-bool SameLetters(std::string_view a, std::string_view b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // The entries of one PROPERTY memo: a run of a 4-byte little-endian length
 // that counts the whole entry, the bytes 01 00, an id and the value. An entry
 // that does not fit ends the run.
@@ -102,7 +95,7 @@ struct Columns {
         };
         for (int i = 0; i < dbc.GetFieldCount(); ++i)
             for (const auto& [name, index] : wanted)
-                if (*index < 0 && SameLetters(dbc.GetField(i).Name.View(), name))
+                if (*index < 0 && SameIgnoringCase(dbc.GetField(i).Name.View(), name))
                     *index = i;
     }
     bool Complete() const { return ObjectId >= 0 && ParentId >= 0 && ObjectType >= 0 && ObjectName >= 0 && Property >= 0; }
@@ -202,7 +195,7 @@ void DatabaseContainer::Open(const CString& path)
     std::stable_sort(objects.begin(), objects.end(), [](const Object& a, const Object& b) { return a.Id < b.Id; });
 
     for (const Object& object : objects)
-        if (object.Parent == kDatabaseId && SameLetters(object.Type.View(), "Table"))
+        if (object.Parent == kDatabaseId && SameIgnoringCase(object.Type.View(), "Table"))
             m_tables.push_back({ object.Id, object.Name, object.Props.Text(kTableFile), {}, {},
                                  object.Props.Text(kPrimaryTag) });
     for (const Object& object : objects) {
@@ -210,11 +203,11 @@ void DatabaseContainer::Open(const CString& path)
         if (!parent)
             continue;
         Table& table = m_tables[static_cast<size_t>(parent - m_tables.data())];
-        if (SameLetters(object.Type.View(), "Field"))
+        if (SameIgnoringCase(object.Type.View(), "Field"))
             table.Fields.push_back(object.Name);
-        else if (SameLetters(object.Type.View(), "Index"))
+        else if (SameIgnoringCase(object.Type.View(), "Index"))
             table.Tags.push_back({ object.Name, object.Props.Number(kCandidateKey) == 1 });
-        else if (SameLetters(object.Type.View(), "Relation"))
+        else if (SameIgnoringCase(object.Type.View(), "Relation"))
             m_relations.push_back({ table.Id, object.Props.Text(kRelationChildTag), object.Props.Text(kRelationParent),
                                     object.Props.Text(kRelationParentTag) });
     }
@@ -231,7 +224,7 @@ const DatabaseContainer::Table* DatabaseContainer::FindTable(std::int32_t id) co
 const DatabaseContainer::Table* DatabaseContainer::FindTable(std::string_view name) const
 {
     for (const Table& table : m_tables)
-        if (SameLetters(table.Name.View(), name))
+        if (SameIgnoringCase(table.Name.View(), name))
             return &table;
     return nullptr;
 }

@@ -59,7 +59,7 @@ const char kStandardOutputName[] = "(salida est\xE1ndar)";
 struct Options {
     ExportFormat Layout = ExportFormat::FixedLength;
     std::string Separator;     // as the command line gives it
-    std::optional<SqlDialect> Sql;   // a script instead of a text layout
+    std::optional<std::string> Sql; // a script's dialect, instead of a text layout
     bool Header = false;
     bool Memo = false;
     bool SkipDeleted = false;
@@ -139,12 +139,12 @@ Request Parse(const std::vector<std::string>& arguments, Options& options)
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
-        } else if (argument == "--sql" || argument == "--sql=postgresql") {
-            options.Sql = SqlDialect::PostgreSql;
-        } else if (argument == "--sql=sqlite") {
-            options.Sql = SqlDialect::Sqlite;
+        } else if (argument == "--sql") {
+            options.Sql = "postgresql";
         } else if (StartsWith(argument, "--sql=")) {
-            throw UsageError{ "Base de datos desconocida: " + argument.substr(6) + "; --sql= admite postgresql o sqlite.\n" };
+            options.Sql = argument.substr(6);
+            if (!SqlDialect::Named(*options.Sql))
+                throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql o sqlite.\n" };
         } else if (argument == "--replace") {
             options.Replace = true;
         } else if (argument == "--memo") {
@@ -336,7 +336,8 @@ bool ExportTable(const Options& options, const std::string& path, std::set<std::
 
         std::unique_ptr<ExportWriter> writer;
         if (options.Sql) {
-            auto script = std::make_unique<SqlScriptWriter>(*options.Sql, ScriptTableName(path), *converter);
+            auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), ScriptTableName(path),
+                                                             *converter);
             script->SetReplace(options.Replace);
             writer = std::move(script);
         } else {

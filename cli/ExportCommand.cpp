@@ -109,12 +109,12 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
-        } else if (argument == "--sql" || argument == "--sql=postgresql") {
-            options.Sql = SqlDialect::PostgreSql;
-        } else if (argument == "--sql=sqlite") {
-            options.Sql = SqlDialect::Sqlite;
+        } else if (argument == "--sql") {
+            options.Sql = "postgresql";
         } else if (StartsWith(argument, "--sql=")) {
-            throw UsageError{ "Base de datos desconocida: " + argument.substr(6) + "; --sql= admite postgresql o sqlite.\n" };
+            options.Sql = argument.substr(6);
+            if (!SqlDialect::Named(*options.Sql))
+                throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql o sqlite.\n" };
         } else if (argument == "--replace") {
             options.Replace = true;
         } else if (argument == "--memo") {

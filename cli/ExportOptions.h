@@ -11,7 +11,7 @@
 struct ExportOptions {
     ExportFormat Layout = ExportFormat::FixedLength;
     std::string Separator;     // as the command line gives it
-    std::optional<SqlDialect> Sql;   // a script instead of a text layout
+    std::optional<std::string> Sql; // a script's dialect, instead of a text layout
     bool Header = false;
     bool Memo = false;
     bool SkipDeleted = false;

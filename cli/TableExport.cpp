@@ -219,7 +219,7 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 {
     std::unique_ptr<ExportWriter> writer;
     if (options.Sql) {
-        auto script = std::make_unique<SqlScriptWriter>(*options.Sql, job.SqlName, *opened.Converter);
+        auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
         script->SetReplace(options.Replace);
         writer = std::move(script);
     } else {
@@ -337,7 +337,7 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (size_t t = 0; t < jobs.size(); ++t) {
         if (keys.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
-                SqlScriptWriter values(*options.Sql, jobs[t].SqlName, *opened.Converter);
+                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter);
                 values.ColumnNames(opened.Table);
                 keys.Check(t, opened.Table, values, options.SkipDeleted);
             });
@@ -357,11 +357,12 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
 {
     const bool toStandardOutput = output == "-";
     // Names for the tables, and each table's columns, before any key is named.
-    SqlNames names;
+    const std::unique_ptr<SqlDialect> dialect = SqlDialect::Named(*options.Sql);
+    SqlNames names(*dialect);
     for (TableJob& job : jobs)
         WithTable(options, job, [&](OpenedTable& opened) {
             job.SqlName = names.Add(job.SqlName);
-            SqlScriptWriter script(*options.Sql, job.SqlName, *opened.Converter);
+            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
             if (job.HasNames)
                 script.SetFieldNames(job.Names.Fields);
             job.Columns = script.ColumnNames(opened.Table);
@@ -391,16 +392,28 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
             job.Failed = true;
         return;
     }
+    // One transaction for the whole script, as for one table: it loads whole
+    // or not at all.
+    const std::string begin = dialect->BeginScript();
     std::set<std::string> loaded;
-    std::uint64_t end = 0; // where the script's last whole part ends
+    std::uint64_t end = begin.size(); // where the script's last whole part ends
+    try {
+        out.Write(begin.data(), static_cast<unsigned>(begin.size()));
+    } catch (const CFileException& e) {
+        out.Abort();
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+        for (TableJob& job : jobs)
+            job.Failed = true;
+        return;
+    }
     for (TableJob& job : jobs) {
         WithTable(options, job, [&](OpenedTable& opened) {
             const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
             auto& script = static_cast<SqlScriptWriter&>(*writer);
-            script.SetPreamble(loaded.empty());
+            script.SetPartOfScript(true);
             std::vector<SqlKey> inTable;
             for (const SqlKey& key : declared)
-                if (key.Table == job.SqlName && SqlScriptWriter::DeclaresKeysInTable(*options.Sql, key))
+                if (key.Table == job.SqlName && dialect->DeclaresInTable(key))
                     inTable.push_back(key);
             script.SetTableKeys(std::move(inTable));
             try {
@@ -421,11 +434,9 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (const SqlKey& key : declared)
         if (loaded.count(key.Table) && (key.Type != SqlKey::Kind::Foreign || loaded.count(key.Parent)))
             after.push_back(key);
-    std::string statements;
-    SqlScriptWriter::AppendKeys(*options.Sql, after, statements);
+    const std::string last = dialect->KeyStatements(after) + dialect->EndScript();
     try {
-        if (!loaded.empty())
-            out.Write(statements.data(), static_cast<unsigned>(statements.size()));
+        out.Write(last.data(), static_cast<unsigned>(last.size()));
         out.Close();
         if (loaded.empty() && !toStandardOutput)
             CFile::Remove(output.c_str()); // nothing to load

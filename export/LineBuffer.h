@@ -8,6 +8,20 @@
 #include <memory>
 #include <string_view>
 
+// A text of at most eight bytes, such as a separator or a literal, which a
+// LineBuffer appends in one move of eight bytes whatever its length.
+struct ShortText {
+    char Bytes[8] = {};
+    std::uint8_t Length = 0;
+
+    ShortText() = default;
+    ShortText(std::string_view text) : Length(static_cast<std::uint8_t>(std::min<size_t>(text.size(), 8)))
+    {
+        std::memcpy(Bytes, text.data(), Length);
+    }
+    std::string_view View() const { return { Bytes, Length }; }
+};
+
 // The text of export lines on their way to the file. Appending is inline and
 // costs a copy of the bytes, as it is done for every field of every record.
 class LineBuffer {
@@ -62,6 +76,13 @@ public:
         // A byte past the text may have matched: only then is the text
         // itself searched.
         return found != 0 && std::memchr(text.data(), c, count) != nullptr;
+    }
+
+    ORVALIS_ALWAYS_INLINE void Append(const ShortText& text)
+    {
+        Reserve(sizeof text.Bytes);
+        std::memcpy(m_bytes.get() + m_size, text.Bytes, sizeof text.Bytes);
+        m_size += text.Length;
     }
 
     ORVALIS_ALWAYS_INLINE void Append(char c)

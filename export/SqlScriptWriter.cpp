@@ -1,6 +1,5 @@
 #include "export/SqlScriptWriter.h"
 
-#include "export/CopyText.h"
 #include "framework/CodePage.h"
 #include "table/ByteSearch.h"
 #include "table/mDBase.h"
@@ -15,12 +14,6 @@
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-// PostgreSQL cuts longer names; they are cut here first, so that two names
-// that would end alike still differ.
-constexpr size_t kLongestName = 63;
-// An INSERT statement ends after this many rows, or once it is this long.
-constexpr std::uint32_t kStatementRows = 250;
-constexpr std::uint64_t kStatementBytes = 1024 * 1024;
 
 // Decodes the UTF-8 character at text[at]; its length goes to `length`.
 char32_t DecodeUtf8(std::string_view text, size_t at, size_t& length)
@@ -85,67 +78,110 @@ std::string LowerCase(std::string_view utf8)
     return lower;
 }
 
-// Cut to the longest name PostgreSQL keeps (or shorter), at a character's
-// start.
-std::string Cut(std::string name, size_t longest = kLongestName)
-{
-    if (name.size() <= longest)
-        return name;
-    size_t end = longest;
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
-        --end;
-    name.resize(end);
-    return name;
-}
-
-// Always quoted, so that SQL words ("desc", "order", "user") and accented
-// names are names.
-std::string Quoted(std::string_view name)
-{
-    std::string quoted = "\"";
-    for (const char c : name) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 const char kHexDigits[] = "0123456789abcdef";
+
+// How the values of a field are written.
+SqlValue ValueOf(const FieldDescriptor& field)
+{
+    if (field.Memo == MemoUse::Text)
+        return SqlValue::MemoText;
+    if (field.Memo == MemoUse::Binary)
+        return SqlValue::MemoBinary;
+    if (field.Type == 'Q')
+        return SqlValue::InlineBinary;
+    if (field.Kind == FieldKind::Number || field.Type == 'F')
+        return field.Decimals > 0 ? SqlValue::Decimal : SqlValue::Whole;
+    if (field.Type == 'D')
+        return SqlValue::Date;
+    if (field.Type == 'L')
+        return SqlValue::Logical;
+    switch (field.Kind) {
+    case FieldKind::Integer:
+    case FieldKind::Level7Long:
+        return SqlValue::Integer;
+    case FieldKind::Double:
+    case FieldKind::Level7Double:
+        return SqlValue::Double;
+    case FieldKind::Currency:
+        return SqlValue::Currency;
+    case FieldKind::DateTime:
+        return SqlValue::Timestamp;
+    default:
+        return field.IsCharacter() && field.Length > 0 ? SqlValue::Characters : SqlValue::OtherText;
+    }
+}
 
 } // namespace
 
-// What each byte of a single-byte page becomes in a text of the script: its
-// UTF-8 form, written as the dialect writes it. One look-up a byte converts
-// and escapes the many short texts of a table.
+// What each byte becomes in a text of the script, as the dialect writes it:
+// itself in a UTF-8 text, or its UTF-8 form in a single-byte page; escaped.
+// One look-up a byte converts and escapes the many short texts of a table.
 struct SqlScriptWriter::ByteForms {
-    char Form[256][16];     // at most 14 bytes, then anything
+    char Form[256][16];         // at most 14 bytes, then anything
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
-    bool KeepsAscii;            // the page's ASCII bytes are themselves
+    // Eight bytes are copied as they are where none is below 0x20, none is
+    // a Special and, Converting, none is above 0x7F, as most are; never
+    // without Words.
+    bool Words;
+    bool Converting;
+    std::uint64_t Special[2];
+    // The writing of the kind of table this is.
+    char* (*Write)(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
 };
 
-SqlScriptWriter::SqlScriptWriter(SqlDialect dialect, std::string tableName, const CodePageConverter& converter)
-    : m_dialect(dialect), m_name(Cut(LowerCase(tableName))), m_tableName(Quoted(m_name))
+SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
+                                 const CodePageConverter& converter)
+    : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling())
 {
+    m_table.Name = m_dialect->Fitted(LowerCase(tableName));
     SetConverter(&converter);
-    if (!converter.ConvertsByTable())
-        return;
-    m_forms = std::make_unique<ByteForms>();
-    m_forms->KeepsAscii = converter.KeepsAscii();
-    for (unsigned b = 0; b < 256; ++b) {
-        const char one = static_cast<char>(b);
-        std::string utf8;
-        const bool unmapped = converter.AppendUtf8(std::string_view(&one, 1), utf8) != 0;
-        LineBuffer form(16);
-        const bool nul = EscapeText(form, utf8);
-        std::memcpy(m_forms->Form[b], form.Data(), form.Size());
-        m_forms->Length[b] = static_cast<std::uint8_t>(form.Size());
-        m_forms->Replaced[b] = unmapped || nul;
-    }
+    m_escapes = MakeForms(nullptr);
+    if (converter.ConvertsByTable())
+        m_forms = MakeForms(&converter);
 }
 
 SqlScriptWriter::~SqlScriptWriter() = default;
+
+std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter) const
+{
+    std::string escaped[0x80];
+    for (int c = 0; c < 0x80; ++c)
+        escaped[c] = c == 0 && !m_dialect->HoldsNul() ? std::string(kReplacement)
+                                                      : m_dialect->EscapedByte(static_cast<char>(c));
+    auto forms = std::make_unique<ByteForms>();
+    std::vector<std::uint64_t> specials;
+    for (unsigned b = 0; b < 256; ++b) {
+        const char one = static_cast<char>(b);
+        std::string utf8(1, one);
+        bool replaced = false;
+        if (converter) {
+            utf8.clear();
+            replaced = converter->AppendUtf8(std::string_view(&one, 1), utf8) != 0;
+        }
+        std::string form;
+        for (const char c : utf8) {
+            const auto ascii = static_cast<unsigned char>(c);
+            form += ascii < 0x80 ? escaped[ascii] : std::string(1, c);
+            replaced = replaced || (ascii == 0 && !m_dialect->HoldsNul());
+        }
+        std::memcpy(forms->Form[b], form.data(), std::min(form.size(), sizeof forms->Form[b]));
+        forms->Length[b] = static_cast<std::uint8_t>(form.size());
+        forms->Replaced[b] = replaced;
+        if (b >= 0x20 && b < 0x80 && form != std::string(1, one))
+            specials.push_back(0x0101010101010101u * b);
+    }
+    // Only a table that keeps ASCII keeps the words of plain letters.
+    forms->Words = (!converter || converter->KeepsAscii()) && specials.size() <= 2;
+    forms->Converting = converter != nullptr;
+    specials.resize(2, specials.empty() ? 0 : specials[0]); // a NUL is below 0x20 anyway
+    forms->Special[0] = specials[0];
+    forms->Special[1] = specials[1];
+    const bool two = specials[1] != specials[0];
+    forms->Write = forms->Converting ? (two ? WriteForms<true, true> : WriteForms<true, false>)
+                                     : (two ? WriteForms<false, true> : WriteForms<false, false>);
+    return forms;
+}
 
 void SqlScriptWriter::Prepare(const mDBase& table)
 {
@@ -153,107 +189,48 @@ void SqlScriptWriter::Prepare(const mDBase& table)
     if (fields == 0)
         throw CFileException(CFileException::invalidFile, table.GetPath(), 0,
                              "La tabla %s no tiene campos: no hay tabla SQL que crear con ella.");
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
     // A script the database could not load is no script: said before it is written.
-    const int limit = postgres ? 1600 : 2000;
-    if (fields > limit) {
+    if (static_cast<size_t>(fields) > m_dialect->MostColumns()) {
         CString format;
-        format.Format("La tabla %%s tiene %d campos y %s admite %d columnas como mucho.", fields,
-                      postgres ? "PostgreSQL" : "SQLite", limit);
+        format.Format("La tabla %%s tiene %d campos y la base de datos admite %u columnas como mucho.", fields,
+                      static_cast<unsigned>(m_dialect->MostColumns()));
         throw CFileException(CFileException::invalidFile, table.GetPath(), 0, format);
     }
-    m_columns.clear();
-    m_columnNames.clear();
-    SqlNames names;
+    m_table.Columns.clear();
+    SqlNames names(*m_dialect);
     for (int i = 0; i < fields; ++i) {
         const FieldDescriptor& field = table.GetField(i);
-        Column column{ i, &field, ValueType::Text, field.NullBit >= 0, field.Kind == FieldKind::VarCharacter, {}, {} };
-        const unsigned length = field.Length;
-        const auto integerType = [&](unsigned digits) {
-            return digits <= 9 ? "integer" : digits <= 18 ? "bigint" : "numeric(" + std::to_string(digits) + ")";
-        };
-        if (field.Memo == MemoUse::Text) {
-            column.Type = ValueType::MemoText;
-            column.SqlType = postgres ? "text" : "TEXT";
-        } else if (field.Memo == MemoUse::Binary || field.Type == 'Q') {
-            column.Type = field.Memo == MemoUse::Binary ? ValueType::MemoBinary : ValueType::InlineBinary;
-            column.SqlType = postgres ? "bytea" : "BLOB";
-        } else if (field.Kind == FieldKind::Number || field.Type == 'F') {
-            column.Type = field.Decimals > 0 ? ValueType::Decimal : ValueType::Whole;
-            if (field.Decimals > 0)
-                column.SqlType = postgres ? "numeric(" + std::to_string(std::max(length, unsigned{ field.Decimals })) +
-                                                "," + std::to_string(field.Decimals) + ")"
-                                          : "NUMERIC";
-            else
-                column.SqlType = postgres ? integerType(std::max(length, 1u)) : "INTEGER";
-        } else if (field.Type == 'D') {
-            column.Type = ValueType::Date;
-            column.SqlType = postgres ? "date" : "TEXT";
-        } else if (field.Type == 'L') {
-            column.Type = ValueType::Logical;
-            column.SqlType = postgres ? "boolean" : "INTEGER";
-        } else if (field.Kind == FieldKind::Integer || field.Kind == FieldKind::Level7Long) {
-            column.Type = ValueType::Integer;
-            column.SqlType = postgres ? "integer" : "INTEGER";
-        } else if (field.Kind == FieldKind::Double || field.Kind == FieldKind::Level7Double) {
-            column.Type = ValueType::Double;
-            column.SqlType = postgres ? "double precision" : "REAL";
-        } else if (field.Kind == FieldKind::Currency) {
-            column.Type = ValueType::Currency;
-            column.SqlType = postgres ? "numeric(19,4)" : "NUMERIC";
-        } else if (field.Kind == FieldKind::DateTime) {
-            column.Type = ValueType::Timestamp;
-            column.SqlType = postgres ? "timestamp" : "TEXT";
-        } else if (field.IsCharacter() && length > 0) {
-            column.SqlType = postgres ? "varchar(" + std::to_string(length) + ")" : "TEXT";
-        } else {
-            column.SqlType = postgres ? "text" : "TEXT";
+        SqlColumn column;
+        column.Field = i;
+        column.Descriptor = &field;
+        column.Value = ValueOf(field);
+        column.Nullable = field.NullBit >= 0;
+        column.VarLength = field.Kind == FieldKind::VarCharacter;
+        if (column.Value == SqlValue::Decimal || column.Value == SqlValue::Whole) {
+            column.Places = std::min<unsigned>(field.Decimals, m_dialect->MostPlaces());
+            column.Digits = std::min(std::max<unsigned>({ field.Length, field.Decimals, 1u }), m_dialect->MostDigits());
         }
 
-        // Lower-cased; a name that repeats gets _2, _3...
         std::string utf8;
         Converter()->AppendUtf8(FieldName(table, i), utf8);
-        const std::string name = names.Add(utf8, "campo" + std::to_string(i + 1));
-        column.Name = Quoted(name);
-        m_columnNames.push_back(name);
-        m_columns.push_back(std::move(column));
+        column.Name = names.Add(utf8, "campo" + std::to_string(i + 1));
+        m_table.Columns.push_back(std::move(column));
     }
+    m_dialect->SetTypes(m_table.Columns);
 }
 
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
 {
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    std::string script;
-    if (m_preamble)
-        script = postgres ? "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\n" : ".bail on\n";
-    script += "BEGIN;\n";
-    if (m_replace)
-        script += "DROP TABLE IF EXISTS " + m_tableName + ";\n";
-    script += "CREATE TABLE " + m_tableName + " (\n";
-    std::string list;
-    for (const Column& column : m_columns) {
-        script += "    " + column.Name + " " + column.SqlType +
-                  (&column == &m_columns.back() && m_tableKeys.empty() ? "\n" : ",\n");
-        list += (list.empty() ? "" : ", ") + column.Name;
-    }
-    for (const SqlKey& key : m_tableKeys) {
-        script += "    ";
-        AppendConstraint(key, script);
-        script += &key == &m_tableKeys.back() ? "\n" : ",\n";
-    }
-    script += ");\n";
-    if (postgres)
-        script += "COPY " + m_tableName + " (" + list + ") FROM STDIN;\n";
-    else
-        m_insert = "INSERT INTO " + m_tableName + " (" + list + ") VALUES\n";
-    out.Append(script);
+    out.Append((m_partOfScript ? std::string() : m_dialect->BeginScript()) + m_dialect->BeginTable(m_table));
+    m_insert = m_dialect->InsertInto(m_table);
     m_statementRows = 0;
 }
 
 void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
 {
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    if (!postgres) {
+    const bool inserts = m_rows.Inserts;
+    const char separator = m_rows.Separator;
+    if (inserts) {
         if (m_statementRows == 0) {
             m_statementStart = Position(out);
             out.Append(m_insert);
@@ -262,17 +239,19 @@ void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
         }
         out.Append('(');
     }
-    for (const Column& column : m_columns) {
-        if (&column != &m_columns.front())
-            out.Append(postgres ? '\t' : ',');
-        AppendValue(table, column, out);
+    const SqlColumn* const first = m_table.Columns.data();
+    const SqlColumn* const end = first + m_table.Columns.size();
+    for (const SqlColumn* column = first; column != end; ++column) {
+        if (column != first)
+            out.Append(separator);
+        AppendValue(table, *column, out);
     }
-    if (postgres) {
+    if (!inserts) {
         out.Append('\n');
         return;
     }
     out.Append(')');
-    if (++m_statementRows == kStatementRows || Position(out) - m_statementStart >= kStatementBytes)
+    if (++m_statementRows == m_rows.StatementRows || Position(out) - m_statementStart >= m_rows.StatementBytes)
         EndStatement(out);
 }
 
@@ -285,32 +264,29 @@ void SqlScriptWriter::EndStatement(LineBuffer& out)
 
 void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
 {
-    if (m_dialect == SqlDialect::PostgreSql) {
-        out.Append("\\.\n");
-    } else {
-        EndStatement(out);
-    }
-    out.Append("COMMIT;\n");
+    EndStatement(out);
+    out.Append(m_dialect->EndTable(m_table) + (m_partOfScript ? std::string() : m_dialect->EndScript()));
 }
 
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, const Column& column, LineBuffer& out)
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
     if (column.Nullable && table.IsNullValue(i)) {
-        AppendNull(out);
+        out.Append(m_spelling.Null);
         return;
     }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
     // The types of nearly every table's fields here; the others apart.
-    switch (column.Type) {
-    case ValueType::Text:
+    switch (column.Value) {
+    case SqlValue::Characters:
+    case SqlValue::OtherText:
         AppendCharacters(out, stored, i);
         return;
-    case ValueType::Decimal:
-    case ValueType::Whole:
+    case SqlValue::Decimal:
+    case SqlValue::Whole:
         AppendNumber(column, stored, out);
         return;
-    case ValueType::Date: {
+    case SqlValue::Date: {
         CalendarDate date;
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
@@ -318,15 +294,17 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, con
         // The stored digits, which the decoding found to be a date.
         const char text[] = { stored[0], stored[1], stored[2], stored[3], '-', stored[4], stored[5], '-',
                               stored[6], stored[7] };
-        AppendLiteral(out, std::string_view(text, sizeof text));
+        AppendQuote(out);
+        out.Append(std::string_view(text, sizeof text));
+        AppendQuote(out);
         return;
     }
-    case ValueType::Logical: {
+    case SqlValue::Logical: {
         bool value = false;
         const Decoded decoded = DecodeLogical(stored, value);
         if (decoded != Decoded::Value)
             return AppendNoValue(out, decoded, i);
-        AppendBoolean(out, value);
+        out.Append(value ? m_spelling.True : m_spelling.False);
         return;
     }
     default:
@@ -335,11 +313,17 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, con
     }
 }
 
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendQuote(LineBuffer& out) const
+{
+    if (m_spelling.Quote)
+        out.Append(m_spelling.Quote);
+}
+
 void SqlScriptWriter::AppendNoValue(LineBuffer& out, Decoded decoded, int field)
 {
     if (decoded == Decoded::Invalid)
         Warn(ExportWarnings::InvalidValue, field);
-    AppendNull(out);
+    out.Append(m_spelling.Null);
 }
 
 void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
@@ -347,16 +331,15 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
-    if (!m_forms) {
-        AppendText(out, Converted(text, field), field); // UTF-8 or a multibyte page
-        return;
-    }
-    QuoteText(out);
-    AppendByForms(out, text, field);
-    QuoteText(out);
+    AppendQuote(out);
+    if (m_forms)
+        AppendByForms(out, text, field, *m_forms);
+    else
+        AppendByForms(out, Converted(text, field), field, *m_escapes); // UTF-8 or a multibyte page
+    AppendQuote(out);
 }
 
-void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column, std::string_view stored,
+void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored,
                                        LineBuffer& out)
 {
     const int i = column.Field;
@@ -365,23 +348,23 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column
     // length; one that the record cuts short is no value.
     if (field.IsBinary() && stored.size() < BinaryWidth(field.Kind))
         return AppendNoValue(out, Decoded::Invalid, i);
-    switch (column.Type) {
-    case ValueType::Integer:
-    case ValueType::Currency: {
+    switch (column.Value) {
+    case SqlValue::Integer:
+    case SqlValue::Currency: {
         const CString text = FormatBinary(field.Kind, stored.data());
         if (text.IsEmpty())
-            return AppendNull(out); // a level 7 long of zero bytes
+            return out.Append(m_spelling.Null); // a level 7 long of zero bytes
         out.Append(text.View());
         return;
     }
-    case ValueType::Double: {
+    case SqlValue::Double: {
         double value = 0;
         if (!DecodeDouble(field.Kind, stored.data(), value))
-            return AppendNull(out);
-        AppendDouble(out, value);
+            return out.Append(m_spelling.Null);
+        AppendDouble(out, value, i);
         return;
     }
-    case ValueType::Timestamp: {
+    case SqlValue::Timestamp: {
         DateTime value;
         const Decoded decoded = DecodeDateTime(stored.data(), value);
         if (decoded != Decoded::Value)
@@ -395,14 +378,16 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column
         if (ms % 1000 != 0)
             length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%03u", ms % 1000);
         m_scratch.assign(text, static_cast<size_t>(length));
-        AppendLiteral(out, m_scratch);
+        AppendQuote(out);
+        out.Append(m_scratch);
+        AppendQuote(out);
         return;
     }
-    case ValueType::MemoText:
-    case ValueType::MemoBinary:
+    case SqlValue::MemoText:
+    case SqlValue::MemoBinary:
         AppendMemo(table, column, out);
         return;
-    case ValueType::InlineBinary:
+    case SqlValue::InlineBinary:
         AppendBytes(out, stored);
         return;
     default:
@@ -410,26 +395,22 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const Column& column
     }
 }
 
-void SqlScriptWriter::AppendNumber(const Column& column, std::string_view stored, LineBuffer& out)
+void SqlScriptWriter::AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out)
 {
     const int i = column.Field;
-    const FieldDescriptor& field = *column.Descriptor;
     DecimalNumber number;
     const Decoded decoded = DecodeNumber(stored, number);
     if (decoded == Decoded::Empty) {
-        AppendNull(out);
+        out.Append(m_spelling.Null);
         return;
     }
-    // The value must fit its column: the digits the field's decimal count
-    // leaves before the point, and no more decimals than it has. The
-    // databases would otherwise refuse the script or round the value.
-    const std::string_view decimals = number.Fraction.substr(
-        0, std::min(number.Fraction.find_last_not_of('0') + 1, number.Fraction.size()));
-    const size_t places = field.Decimals;
-    const size_t width = std::max<size_t>(field.Length, places);
-    const bool whole = column.Type == ValueType::Whole;
-    if (decoded == Decoded::Invalid || decimals.size() > places ||
-        number.Integer.size() > (whole ? std::max<size_t>(width, 1) : width - places)) {
+    // The value must fit its column: the digits its places leave before the
+    // point, and no more decimals than it has. The databases would
+    // otherwise refuse the script or round the value.
+    const bool whole = column.Value == SqlValue::Whole;
+    const bool tooPrecise = number.Fraction.size() > column.Places &&
+                            number.Fraction.find_first_not_of('0', column.Places) != std::string_view::npos;
+    if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places) {
         AppendNoValue(out, Decoded::Invalid, i);
         return;
     }
@@ -453,90 +434,75 @@ void SqlScriptWriter::AppendNumber(const Column& column, std::string_view stored
     }
 }
 
-void SqlScriptWriter::AppendDouble(LineBuffer& out, double value)
+void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
 {
-    const bool postgres = m_dialect == SqlDialect::PostgreSql;
-    if (std::isnan(value)) {
-        // SQLite keeps no NaN: it stores NULL for one.
-        if (postgres)
-            out.Append("NaN");
+    if (!std::isfinite(value)) {
+        if (const auto special = m_dialect->SpecialDouble(value))
+            out.Append(*special);
         else
-            AppendNull(out);
-    } else if (std::isinf(value)) {
-        out.Append(postgres ? (value < 0 ? "-Infinity" : "Infinity") : (value < 0 ? "-9e999" : "9e999"));
-    } else {
-        // The fewest digits that read back as the same double.
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-        m_scratch.assign(text, end);
-        out.Append(m_scratch);
-    }
-}
-
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendNull(LineBuffer& out) const
-{
-    out.Append(m_dialect == SqlDialect::PostgreSql ? "\\N" : "NULL");
-}
-
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendBoolean(LineBuffer& out, bool value) const
-{
-    if (m_dialect == SqlDialect::PostgreSql)
-        out.Append(value ? 't' : 'f');
-    else
-        out.Append(value ? '1' : '0');
-}
-
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendLiteral(LineBuffer& out, std::string_view ascii) const
-{
-    if (m_dialect == SqlDialect::PostgreSql) {
-        out.Append(ascii);
+            AppendNoValue(out, Decoded::Invalid, field);
         return;
     }
-    out.Append('\'');
-    out.Append(ascii);
-    out.Append('\'');
+    // The fewest digits that read back as the same double.
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    m_scratch.assign(text, end);
+    out.Append(m_scratch);
 }
 
-void SqlScriptWriter::AppendText(LineBuffer& out, std::string_view utf8, int field)
+// Room for sizeof Form[0] bytes a byte at `to`; returns the end of what it
+// wrote, and sets `replaced` where a byte became U+FFFD. One version for each
+// kind of table, so that the test of a word holds constants.
+template <bool Converting, bool TwoSpecials>
+char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, const ByteForms& forms,
+                                  std::uint8_t& replaced)
 {
-    QuoteText(out);
-    AppendTextPiece(out, utf8, field);
-    QuoteText(out);
-}
-
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field)
-{
-    const ByteForms& forms = *m_forms;
-    const bool sqlite = m_dialect == SqlDialect::Sqlite;
-    const std::uint64_t printable = 0x0101010101010101u * static_cast<unsigned char>(sqlite ? '\'' : '\\');
-    std::uint8_t replaced = 0;
-    // In stretches, so that a long memo claims no more of the output at once.
-    constexpr size_t kStretch = 4096;
-    for (size_t start = 0; start < text.size(); start += kStretch) {
-        const std::string_view part = text.substr(start, kStretch);
-        char* to = out.Claim(sizeof forms.Form[0] * part.size());
-        size_t at = 0;
-        const auto one = [&](unsigned char b) {
+    // In locals: the table's bytes might be the output's, for all the
+    // compiler knows.
+    const std::uint64_t first = forms.Special[0], second = forms.Special[1];
+    std::uint8_t any = 0;
+    size_t at = 0;
+    // Eight bytes at a time where none is written otherwise, as most are;
+    // all eight through the table elsewhere.
+    const size_t words = forms.Words ? size & ~size_t{ 7 } : 0;
+    for (; at < words; at += 8) {
+        const std::uint64_t word = LoadWord(from + at);
+        std::uint64_t written = BytesBelow(word, 0x20) | AnyZeroByte(word ^ first);
+        if (Converting)
+            written |= word & 0x8080808080808080u;
+        if (TwoSpecials)
+            written |= AnyZeroByte(word ^ second);
+        if (written == 0) {
+            std::memcpy(to, &word, 8);
+            to += 8;
+            continue;
+        }
+        for (size_t i = at; i < at + 8; ++i) {
+            const auto b = static_cast<unsigned char>(from[i]);
             std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
             to += forms.Length[b];
-            replaced |= forms.Replaced[b];
-        };
-        // Eight bytes at a time where they are ASCII and none is written
-        // otherwise, as most are; byte by byte through the table elsewhere.
-        const size_t words = forms.KeepsAscii ? part.size() & ~size_t{ 7 } : 0;
-        for (; at < words; at += 8) {
-            const std::uint64_t word = LoadWord(part.data() + at);
-            if (((word & 0x8080808080808080u) | BytesBelow(word, 0x20) | ZeroBytes(word ^ printable)) == 0) {
-                std::memcpy(to, &word, 8);
-                to += 8;
-            } else {
-                for (size_t i = at; i < at + 8; ++i)
-                    one(static_cast<unsigned char>(part[i]));
-            }
+            any |= forms.Replaced[b];
         }
-        for (; at < part.size(); ++at)
-            one(static_cast<unsigned char>(part[at]));
-        out.Keep(to);
+    }
+    for (; at < size; ++at) {
+        const auto b = static_cast<unsigned char>(from[at]);
+        std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
+        to += forms.Length[b];
+        any |= forms.Replaced[b];
+    }
+    replaced |= any;
+    return to;
+}
+
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::string_view text, int field,
+                                                         const ByteForms& forms)
+{
+    std::uint8_t replaced = 0;
+    // A long memo in stretches, so that it claims no more of the output at once.
+    constexpr size_t kStretch = 4096;
+    for (size_t start = 0; start < text.size(); start += kStretch) {
+        const size_t size = std::min(kStretch, text.size() - start);
+        out.Keep(forms.Write(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, forms, replaced));
     }
     if (replaced) {
         // Rare: counted only where there is something to count.
@@ -547,67 +513,11 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     }
 }
 
-void SqlScriptWriter::AppendTextPiece(LineBuffer& out, std::string_view utf8, int field)
-{
-    if (const size_t nuls = EscapeText(out, utf8))
-        Warn(ExportWarnings::UnmappedByte, field, nuls);
-}
-
-size_t SqlScriptWriter::EscapeText(LineBuffer& out, std::string_view utf8) const
-{
-    // Neither database holds a NUL in a text: each becomes U+FFFD.
-    size_t nuls = 0;
-    for (size_t nul; (nul = FindByte(utf8, '\0')) != std::string_view::npos; ++nuls) {
-        EscapeRun(out, utf8.substr(0, nul));
-        out.Append(kReplacement);
-        utf8.remove_prefix(nul + 1);
-    }
-    EscapeRun(out, utf8);
-    return nuls;
-}
-
-void SqlScriptWriter::EscapeRun(LineBuffer& out, std::string_view utf8) const
-{
-    if (m_dialect == SqlDialect::PostgreSql) {
-        AppendCopyText(out, utf8);
-        return;
-    }
-    // In SQLite a quote is doubled, and a carriage return stands outside the
-    // literal, as the shell drops one that ends an input line.
-    size_t from = 0;
-    for (size_t at = 0; at < utf8.size(); ++at) {
-        const char c = utf8[at];
-        if (c != '\'' && c != '\r')
-            continue;
-        out.Append(utf8.substr(from, at - from));
-        out.Append(c == '\'' ? "''" : "'||char(13)||'");
-        from = at + 1;
-    }
-    out.Append(utf8.substr(from));
-}
-
-void SqlScriptWriter::QuoteText(LineBuffer& out) const
-{
-    if (m_dialect == SqlDialect::Sqlite)
-        out.Append('\'');
-}
-
-void SqlScriptWriter::OpenBytes(LineBuffer& out) const
-{
-    out.Append(m_dialect == SqlDialect::PostgreSql ? "\\\\x" : "X'");
-}
-
-void SqlScriptWriter::CloseBytes(LineBuffer& out) const
-{
-    if (m_dialect == SqlDialect::Sqlite)
-        out.Append('\'');
-}
-
 void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
 {
-    OpenBytes(out);
+    out.Append(m_spelling.BytesOpen);
     AppendBytesPiece(out, bytes);
-    CloseBytes(out);
+    out.Append(m_spelling.BytesClose);
 }
 
 void SqlScriptWriter::AppendBytesPiece(LineBuffer& out, std::string_view bytes) const
@@ -619,67 +529,68 @@ void SqlScriptWriter::AppendBytesPiece(LineBuffer& out, std::string_view bytes) 
     }
 }
 
-void SqlScriptWriter::AppendMemo(const mDBase& table, const Column& column, LineBuffer& out)
+void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
     MemoFile::Memo memo;
     if (FindMemo(table, i, memo) != MemoFound::Found) {
-        AppendNull(out); // none, or unreadable and counted
+        out.Append(m_spelling.Null); // none, or unreadable and counted
         return;
     }
-    if (column.Type == ValueType::MemoBinary) {
-        OpenBytes(out);
+    if (column.Value == SqlValue::MemoBinary) {
+        out.Append(m_spelling.BytesOpen);
         ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendBytesPiece(out, piece); });
-        CloseBytes(out);
+        out.Append(m_spelling.BytesClose);
         return;
     }
     // A picture or an object in an "M" field is no text.
     if (memo.Type != MemoFile::Content::Text) {
         Warn(ExportWarnings::InvalidValue, i);
-        AppendNull(out);
+        out.Append(m_spelling.Null);
         return;
     }
-    QuoteText(out);
-    // A single-byte page's bytes through the table, as the texts of fields.
-    if (m_forms)
-        ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendByForms(out, piece, i); });
-    else
-        ExportWriter::AppendMemo(memo, i, true, out, [&](std::string_view piece) { AppendTextPiece(out, piece, i); });
-    QuoteText(out);
+    // A single-byte page's bytes through its table, as the texts of fields;
+    // others converted first.
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    AppendQuote(out);
+    ExportWriter::AppendMemo(memo, i, !m_forms, out,
+                             [&](std::string_view piece) { AppendByForms(out, piece, i, forms); });
+    AppendQuote(out);
 }
 
 std::string SqlNames::Add(std::string_view utf8, const std::string& fallback)
 {
-    std::string name = Cut(LowerCase(utf8));
+    std::string name = m_dialect.Fitted(LowerCase(utf8));
     if (name.empty())
         name = fallback;
     const std::string stem = name;
     for (int n = 2; !m_used.insert(name).second; ++n) {
         const std::string suffix = "_" + std::to_string(n);
-        name = Cut(stem, kLongestName - suffix.size()) + suffix;
+        name = m_dialect.Fitted(stem, suffix.size()) + suffix;
     }
     return name;
 }
 
-const std::vector<std::string>& SqlScriptWriter::ColumnNames(const mDBase& table)
+std::vector<std::string> SqlScriptWriter::ColumnNames(const mDBase& table)
 {
     Prepare(table);
-    return m_columnNames;
+    std::vector<std::string> names;
+    for (const SqlColumn& column : m_table.Columns)
+        names.push_back(column.Name);
+    return names;
 }
 
 bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& value)
 {
-    const Column& column = m_columns[static_cast<size_t>(field)];
+    const SqlColumn& column = m_table.Columns[static_cast<size_t>(field)];
     LineBuffer out(64);
     AppendValue(table, column, out);
     value.assign(out.View());
-    LineBuffer null(8);
-    AppendNull(null);
-    if (value == null.View())
+    if (value == m_spelling.Null.View())
         return false;
     // 1.50 and 1.5, or -0 and 0, are one number to the database.
-    const bool number = column.Type == ValueType::Decimal || column.Type == ValueType::Whole ||
-                        column.Type == ValueType::Double;
+    const bool number = column.Value == SqlValue::Decimal || column.Value == SqlValue::Whole ||
+                        column.Value == SqlValue::Double;
     if (number && value.find('.') != std::string::npos && value.find_first_of("eE") == std::string::npos) {
         value.erase(value.find_last_not_of('0') + 1);
         if (value.back() == '.')
@@ -690,51 +601,3 @@ bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& valu
     return true;
 }
 
-bool SqlScriptWriter::DeclaresKeysInTable(SqlDialect dialect, const SqlKey& key)
-{
-    // SQLite adds no constraint to a table that exists: its keys go into
-    // CREATE TABLE, which is why they are checked against the data first.
-    return dialect == SqlDialect::Sqlite && key.Type != SqlKey::Kind::Index;
-}
-
-void SqlScriptWriter::AppendConstraint(const SqlKey& key, std::string& out)
-{
-    const auto list = [&](const std::vector<std::string>& names) {
-        out += '(';
-        for (const std::string& name : names)
-            out += (&name == &names.front() ? "" : ", ") + Quoted(name);
-        out += ')';
-    };
-    out += "CONSTRAINT " + Quoted(key.Name);
-    switch (key.Type) {
-    case SqlKey::Kind::Primary: out += " PRIMARY KEY "; break;
-    case SqlKey::Kind::Unique:  out += " UNIQUE "; break;
-    default:                    out += " FOREIGN KEY "; break;
-    }
-    list(key.Columns);
-    if (key.Type == SqlKey::Kind::Foreign) {
-        out += " REFERENCES " + Quoted(key.Parent) + " ";
-        list(key.ParentColumns);
-    }
-}
-
-void SqlScriptWriter::AppendKeys(SqlDialect dialect, const std::vector<SqlKey>& keys, std::string& out)
-{
-    std::string statements;
-    for (const SqlKey& key : keys) {
-        if (DeclaresKeysInTable(dialect, key))
-            continue;
-        if (key.Type == SqlKey::Kind::Index) {
-            statements += "CREATE INDEX " + Quoted(key.Name) + " ON " + Quoted(key.Table) + " (";
-            for (const std::string& column : key.Columns)
-                statements += (&column == &key.Columns.front() ? "" : ", ") + Quoted(column);
-            statements += ");\n";
-            continue;
-        }
-        statements += "ALTER TABLE " + Quoted(key.Table) + " ADD ";
-        AppendConstraint(key, statements);
-        statements += ";\n";
-    }
-    if (!statements.empty())
-        out += "BEGIN;\n" + statements + "COMMIT;\n";
-}

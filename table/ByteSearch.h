@@ -32,6 +32,13 @@ inline std::uint64_t ZeroBytes(std::uint64_t word)
     return ~(((word & kLows) + kLows) | word | kLows);
 }
 
+// Whether any byte of the word is zero; the lowest high bit set, if any, is
+// that of the first zero byte (those after it may be set wrongly).
+inline std::uint64_t AnyZeroByte(std::uint64_t word)
+{
+    return (word - 0x0101010101010101u) & ~word & 0x8080808080808080u;
+}
+
 // Where the byte first occurs in the text; npos when it does not.
 inline size_t FindByte(std::string_view text, char wanted)
 {

@@ -260,44 +260,6 @@ MemoPointer MemoBlockOf(FieldKind kind, std::string_view stored, std::uint64_t& 
     return block == 0 ? MemoPointer::None : MemoPointer::Block;
 }
 
-namespace {
-
-bool IsLeapYear(unsigned year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool IsCalendarDate(const CalendarDate& date)
-{
-    static constexpr unsigned char kDays[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-    if (date.Year < 1 || date.Year > 9999 || date.Month < 1 || date.Month > 12 || date.Day < 1)
-        return false;
-    return date.Day <= kDays[date.Month - 1] + (date.Month == 2 && IsLeapYear(date.Year) ? 1u : 0u);
-}
-
-} // namespace
-
-Decoded DecodeDate(std::string_view stored, CalendarDate& date)
-{
-    // Eight digits, told at once: every byte's high half is 3 and its low
-    // half at most 9.
-    if (stored.size() == 8) {
-        const std::uint64_t word = LoadWord(stored.data());
-        if ((word & 0xF0F0F0F0F0F0F0F0u) == 0x3030303030303030u &&
-            (((word & 0x0F0F0F0F0F0F0F0Fu) + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) == 0) {
-            const auto digit = [&](size_t i) { return static_cast<unsigned>(stored[i] - '0'); };
-            date = { digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3), digit(4) * 10 + digit(5),
-                     digit(6) * 10 + digit(7) };
-            if (IsCalendarDate(date))
-                return Decoded::Value;
-        }
-    }
-    // Blanks, zeros or NULs: no date.
-    if (stored.find_first_not_of(std::string_view(" 0\0", 3)) == std::string_view::npos)
-        return Decoded::Empty;
-    return Decoded::Invalid;
-}
-
 Decoded DecodeDateTime(const char* stored, DateTime& value)
 {
     // No day, or eight blanks: no value. Days outside the years 1 to 9999

@@ -319,15 +319,16 @@ TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
     for (const char* part : {
              "\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nBEGIN;\nCREATE TABLE \"clientes_activos\" (\n"
              "    \"codigo_cliente\" varchar(4),\n    \"nombre_completo\" varchar(10)\n);\n",
-             "COMMIT;\nBEGIN;\nCREATE TABLE \"lineas_de_pedido\" (\n    \"cliente_del_pedido\" varchar(4)\n);\n",
-             "COMMIT;\nBEGIN;\nCREATE TABLE \"clientes_activos_2\" (\n",
-             "BEGIN;\nALTER TABLE \"clientes_activos\" ADD CONSTRAINT \"clientes_activos_codigo_pkey\" PRIMARY KEY "
+             "\\.\nCREATE TABLE \"lineas_de_pedido\" (\n    \"cliente_del_pedido\" varchar(4)\n);\n",
+             "\\.\nCREATE TABLE \"clientes_activos_2\" (\n",
+             "\\.\nALTER TABLE \"clientes_activos\" ADD CONSTRAINT \"clientes_activos_codigo_pkey\" PRIMARY KEY "
              "(\"codigo_cliente\");\nCREATE INDEX \"lineas_de_pedido_cliente_idx\" ON \"lineas_de_pedido\" "
              "(\"cliente_del_pedido\");\nALTER TABLE \"lineas_de_pedido\" ADD CONSTRAINT "
              "\"lineas_de_pedido_cliente_fkey\" FOREIGN KEY (\"cliente_del_pedido\") REFERENCES "
              "\"clientes_activos\" (\"codigo_cliente\");\nCOMMIT;\n" })
         EXPECT_NE(script.find(part), std::string::npos) << part << "\n" << script;
-    EXPECT_EQ(script.find("ON_ERROR_STOP", 1), script.rfind("ON_ERROR_STOP")); // once
+    EXPECT_EQ(script.find("ON_ERROR_STOP"), script.rfind("ON_ERROR_STOP")); // once
+    EXPECT_EQ(script.find("BEGIN;"), script.rfind("BEGIN;"));               // one transaction
 
     // SQLite declares them in CREATE TABLE; each text layout is a file per table.
     result = Run({ "--sql=sqlite", "-d", dir.File("sub"), dir.File("Empresa.dbc") });
@@ -343,18 +344,6 @@ TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
     // A member table alone has its long names too.
     result = Run({ "--tab", "--header", "-o", "-", dir.File("sub/lineas.dbf") });
     EXPECT_EQ(result.Out, "cliente_del_pedido\r\nA1\r\n") << result.Err;
-
-    // More columns than the database holds: no script that cannot load.
-    TableBuilder wide;
-    for (int i = 0; i < 1601; ++i)
-        wide.Field("C" + std::to_string(i), 'C', 1);
-    const std::string widePath = Table("ancha.dbf", wide.Record({}));
-    result = Run({ "--sql", widePath });
-    EXPECT_EQ(result.Status, 1);
-    EXPECT_NE(result.Err.find("tiene 1601 campos y PostgreSQL admite 1600 columnas como mucho"), std::string::npos)
-        << result.Err;
-    EXPECT_FALSE(Exists(dir.File("ancha.sql")));
-    EXPECT_EQ(Run({ "--sql=sqlite", widePath }).Status, 0);
 }
 
 } // namespace

@@ -44,7 +44,7 @@ std::vector<std::string> CheckKeys(TempDir& dir, const Case& c, bool& held)
     const size_t t = keys.AddTable(listed.Name);
     keys.SetKeys(t, listed, table, index);
     const CodePageConverter converter(kCodePageWindows1252);
-    SqlScriptWriter values(SqlDialect::PostgreSql, "t", converter);
+    SqlScriptWriter values(SqlDialect::Named("postgresql"), "t", converter);
     values.ColumnNames(table);
     keys.Check(t, table, values, false);
     keys.CheckForeignKeys();

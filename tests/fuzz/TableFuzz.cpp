@@ -39,7 +39,8 @@ void WriteWithMemos(mDBase& table, MemoFile& memo, bool utf8)
     const CodePageConverter& converter = utf8 ? unicode : dbcs;
     static TextExportWriter tab(ExportFormat::TabSeparated, "\t");
     static TextExportWriter csv(ExportFormat::CommaSeparated, ",");
-    static SqlScriptWriter postgres(SqlDialect::PostgreSql, "t", dbcs), sqlite(SqlDialect::Sqlite, "t", unicode);
+    static SqlScriptWriter postgres(SqlDialect::Named("postgresql"), "t", dbcs),
+        sqlite(SqlDialect::Named("sqlite"), "t", unicode);
     tab.SetConverter(&converter);
     csv.SetSkipDeleted(utf8);
     ExportWriter* writers[] = { &tab, &csv, &postgres, &sqlite };

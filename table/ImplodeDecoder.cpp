@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kWindow = 4096;      // the largest dictionary: no copy reaches further back
 constexpr unsigned kLongestCopy = 518;
 constexpr unsigned kEndCode = 519;    // a length that ends the stream
-constexpr size_t kCopySlack = 8;      // copies write whole words, up to 7 bytes past their end
+constexpr size_t kCopySlack = 16;     // copies write two words at least, up to 15 bytes past their end
 constexpr size_t kInputBytes = 64 * 1024;
 constexpr size_t kZeros = 16;         // after the file's end, so that a word can always be loaded
 constexpr unsigned kLongestCode = 13;
@@ -96,6 +96,42 @@ constexpr std::array<Code, size_t{ 1 } << IndexBits> LookupTable(const std::uint
 constexpr auto kLiterals = LookupTable<13>(kLiteralLengths);
 constexpr auto kLengths = LookupTable<7>(kLengthLengths);
 constexpr auto kDistances = LookupTable<8>(kDistanceLengths);
+
+// What the next 9 bits begin: the flag bit and a plain literal, or a copy
+// whose length (code and extra bits) lies within them, as most do; or else
+// only where to look further. One look-up for most codes of a stream.
+enum class Kind : std::uint8_t { Copy, LongCopy, Literal, CodedLiteral };
+struct Token {
+    std::uint16_t Value; // the literal, the length, or a long copy's length symbol
+    std::uint8_t Bits;   // that many bits decided
+    Kind What;
+};
+constexpr unsigned kTokenBits = 9;
+
+constexpr std::array<Token, 1u << kTokenBits> TokenTable(bool codedLiterals)
+{
+    std::array<Token, 1u << kTokenBits> table{};
+    for (unsigned pattern = 0; pattern < table.size(); ++pattern) {
+        if ((pattern & 1) == 0) {
+            table[pattern] = codedLiterals ? Token{ 0, 1, Kind::CodedLiteral }
+                                           : Token{ static_cast<std::uint16_t>(pattern >> 1), 9, Kind::Literal };
+            continue;
+        }
+        const Code code = kLengths[pattern >> 1 & 0x7F];
+        const unsigned bits = 1u + code.Bits + kLengthExtra[code.Symbol];
+        if (bits <= kTokenBits) {
+            const unsigned extra = pattern >> (1u + code.Bits) & ((1u << kLengthExtra[code.Symbol]) - 1);
+            table[pattern] = { static_cast<std::uint16_t>(kLengthBase[code.Symbol] + extra),
+                               static_cast<std::uint8_t>(bits), Kind::Copy };
+        } else {
+            table[pattern] = { code.Symbol, static_cast<std::uint8_t>(1u + code.Bits), Kind::LongCopy };
+        }
+    }
+    return table;
+}
+
+constexpr auto kPlainTokens = TokenTable(false);
+constexpr auto kCodedTokens = TokenTable(true);
 
 } // namespace
 
@@ -182,7 +218,7 @@ void ImplodeDecoder::Expand()
     const unsigned char* in = m_in;
     std::uint64_t bits = m_bits;
     unsigned count = m_count;
-    const bool coded = m_codedLiterals;
+    const Token* const tokens = m_codedLiterals ? kCodedTokens.data() : kPlainTokens.data();
     const unsigned dictionaryBits = m_dictionaryBits;
     const auto take = [&](unsigned n) {
         bits >>= n;
@@ -200,25 +236,24 @@ void ImplodeDecoder::Expand()
         in += (63 - count) >> 3;
         count |= 56;
 
-        unsigned length = 0, distance = 0;
-        if ((bits & 1) == 0) {
-            unsigned literal;
-            if (coded) {
-                const Code code = kLiterals[bits >> 1 & 0x1FFF];
-                literal = code.Symbol;
-                take(1u + code.Bits);
-            } else {
-                literal = static_cast<unsigned>(bits >> 1 & 0xFF);
-                take(9);
+        const Token token = tokens[bits & ((1u << kTokenBits) - 1)];
+        take(token.Bits);
+        unsigned length = token.Value, distance = 0;
+        if (token.What >= Kind::Literal) {
+            if (token.What == Kind::CodedLiteral) {
+                const Code code = kLiterals[bits & 0x1FFF];
+                length = code.Symbol;
+                take(code.Bits);
             }
-            *to = static_cast<unsigned char>(literal);
+            *to = static_cast<unsigned char>(length);
             ++to;
+            length = 0;
         } else {
-            const Code lengthCode = kLengths[bits >> 1 & 0x7F];
-            take(1u + lengthCode.Bits);
-            const unsigned extra = kLengthExtra[lengthCode.Symbol];
-            length = kLengthBase[lengthCode.Symbol] + static_cast<unsigned>(bits & ((1u << extra) - 1));
-            take(extra);
+            if (token.What == Kind::LongCopy) {
+                const unsigned extra = kLengthExtra[length];
+                length = kLengthBase[length] + static_cast<unsigned>(bits & ((1u << extra) - 1));
+                take(extra);
+            }
             if (length != kEndCode) {
                 const Code distanceCode = kDistances[bits & 0xFF];
                 take(distanceCode.Bits);
@@ -241,8 +276,11 @@ void ImplodeDecoder::Expand()
             ThrowDamaged("una copia desde antes del comienzo de sus datos");
         const unsigned char* from = to - distance;
         if (distance >= 8) {
-            // Whole words: each reads only bytes written before it.
-            for (unsigned done = 0; done < length; done += 8)
+            // Whole words, each reading only bytes written before it; two
+            // at least, which is most copies' whole length.
+            std::memcpy(to, from, 8);
+            std::memcpy(to + 8, from + 8, 8);
+            for (unsigned done = 16; done < length; done += 8)
                 std::memcpy(to + done, from + done, 8);
         } else if (distance == 1) {
             std::memset(to, *from, length);

@@ -64,19 +64,21 @@ private:
 
 // A compressed table: the .dbf's header, the CRC-32 of the whole .dbf, the
 // stream that expands to the rest.
+inline std::string CompressedBytes(const std::string& dbf, const std::string& stream, std::uint32_t crc)
+{
+    std::string stored(4, '\0');
+    TableBuilder::Put32(stored, 0, crc);
+    return dbf.substr(0, TableBuilder::HeaderLengthOf(dbf)) + stored + stream;
+}
 inline std::string CompressedBytes(const std::string& dbf, const std::string& stream)
 {
-    const size_t header = static_cast<unsigned char>(dbf[8]) | static_cast<unsigned char>(dbf[9]) << 8;
-    std::string crc(4, '\0');
-    TableBuilder::Put32(crc, 0, Crc32(dbf));
-    return dbf.substr(0, header) + crc + stream;
+    return CompressedBytes(dbf, stream, Crc32(dbf));
 }
 
 // The .dbf's records as a stream of literals only.
 inline std::string LiteralTable(const std::string& dbf)
 {
-    const size_t header = static_cast<unsigned char>(dbf[8]) | static_cast<unsigned char>(dbf[9]) << 8;
-    return CompressedBytes(dbf, ImplodeBuilder().Literals(dbf.substr(header)).End().Bytes());
+    return CompressedBytes(dbf, ImplodeBuilder().Literals(dbf.substr(TableBuilder::HeaderLengthOf(dbf))).End().Bytes());
 }
 
 } // namespace testing_support

@@ -5,10 +5,12 @@
 // program's, and zlib's CRC-32: for the tests, the fuzz seeds and the
 // benchmark only. Natively, where ORVALIS_STORMLIB is defined.
 
+#include "tests/support/ImplodeBuilder.h"
+
 #include <zlib.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -90,12 +92,8 @@ inline std::uint32_t ZlibCrc32(const std::string& bytes)
 // The .dbf as a compressed table, the stream from StormLib, the CRC from zlib.
 inline std::string StormCompressedTable(const std::string& dbf, bool codedLiterals, unsigned dictionary)
 {
-    const size_t header = static_cast<unsigned char>(dbf[8]) | static_cast<unsigned char>(dbf[9]) << 8;
-    const std::uint32_t crc = ZlibCrc32(dbf);
-    std::string stored(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        stored[static_cast<size_t>(i)] = static_cast<char>(crc >> (8 * i) & 0xFF);
-    return dbf.substr(0, header) + stored + StormImplode(dbf.substr(header), codedLiterals, dictionary);
+    const std::string records = dbf.substr(TableBuilder::HeaderLengthOf(dbf));
+    return CompressedBytes(dbf, StormImplode(records, codedLiterals, dictionary), ZlibCrc32(dbf));
 }
 
 } // namespace testing_support

@@ -218,6 +218,12 @@ TEST(Crc32Test, ContinuesOverPieces)
     const std::string text = "123456789";
     EXPECT_EQ(Crc32(text), 0xCBF43926u); // the check value of the IEEE CRC-32
     EXPECT_EQ(Crc32(""), 0u);
+    // Long enough for the blocks that are folded together (zlib's values).
+    std::string counting;
+    for (int i = 0; i < 5 * 256; ++i)
+        counting += static_cast<char>(i);
+    EXPECT_EQ(Crc32(counting), 0x1E7A6D24u);
+    EXPECT_EQ(Crc32(std::string(1000, 'a')), 0x9A38DA03u);
     for (size_t cut = 0; cut <= text.size(); ++cut)
         EXPECT_EQ(Crc32(text.substr(cut), Crc32(text.substr(0, cut))), 0xCBF43926u) << cut;
 }
@@ -277,7 +283,7 @@ TEST(StormLibTest, Crc32IsZlibs)
 {
     const std::string bytes = RandomBytes(5000, 1);
     for (const size_t start : { 0, 1, 3, 7 })
-        for (const size_t length : { 0, 1, 7, 8, 9, 63, 64, 4000 })
+        for (const size_t length : { 0, 1, 7, 8, 9, 15, 16, 63, 64, 65, 80, 127, 128, 200, 4000 })
             EXPECT_EQ(Crc32(bytes.substr(start, length)), testing_support::ZlibCrc32(bytes.substr(start, length)));
 }
 

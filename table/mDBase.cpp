@@ -175,9 +175,9 @@ int mDBase::Open(const CString& path)
     std::move(table.Visible.begin(), table.Visible.end(), fields.get());
 
     std::unique_ptr<RecordSource> records;
-    const std::string_view read(reinterpret_cast<const char*>(header.data()), got);
-    if (CompressedTable::IsCompressed(path, read))
-        records = std::make_unique<CompressedTable>(std::move(file), path, read.substr(0, headerLength),
+    const std::string_view headerRead(reinterpret_cast<const char*>(header.data()), got);
+    if (CompressedTable::IsCompressed(path, headerRead))
+        records = std::make_unique<CompressedTable>(std::move(file), path, headerRead.substr(0, headerLength),
                                                     recordCount, recordLength);
     else
         records = std::make_unique<FileRecords>(std::move(file), headerLength);

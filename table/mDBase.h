@@ -36,10 +36,9 @@ struct FieldDescriptor {
 // One dBase table file, opened read-only and without sharing, with its field
 // table and a buffer that holds the current record. A compressed table (.dbc)
 // is read as the .dbf it was, its records expanded as they are read. GoTo
-// serves records from
-// a read-ahead window of at most 256 KiB of neighbouring records, so that a
-// walk through the table, or the cells of the rows the list shows, cost one
-// read per window rather than one per record. Hidden system fields (Visual
+// serves records from a read-ahead window of at most 256 KiB of neighbouring
+// records, so that a walk through the table, or the cells of the rows the
+// list shows, cost one read per window rather than one per record. Hidden system fields (Visual
 // FoxPro) have no entry in the field table; their bytes keep their place in
 // the record.
 class mDBase : public CObject {

@@ -19,6 +19,7 @@ const char kUsage[] =
 
 const char kHelp[] =
     "Exporta tablas dBase (.dbf) a texto, con los mismos bytes que \"Exportar a txt\".\n"
+    "Lee tambi\xE9n las tablas comprimidas .dbc (como las que publica el DATASUS).\n"
     "Cada tabla se escribe en un archivo del mismo nombre con la extensi\xF3n .txt.\n"
     "\n"
     "Formato:\n"

@@ -1,6 +1,7 @@
 #include "table/mDBase.h"
 
 #include "table/ByteSearch.h"
+#include "table/CompressedTable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -93,6 +94,14 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, size_t size,
     return true;
 }
 
+// The records that begin inside size bytes after the header, the last one
+// only when more than its first byte is there (a lone final byte is the
+// end-of-file marker).
+std::uint64_t HeldRecords(std::uint64_t size, std::uint16_t recordLength)
+{
+    return size > 1 ? (size - 2) / recordLength + 1 : 0;
+}
+
 // Whether the fields' raw texts, one after another, are exactly the record's
 // bytes after its deletion flag.
 bool FieldsFillTheRecord(const FieldDescriptor* fields, std::uint16_t count, std::uint16_t recordLength)
@@ -168,14 +177,18 @@ int mDBase::Open(const CString& path)
     auto fields = std::make_unique<FieldDescriptor[]>(fieldCount);
     std::move(table.Visible.begin(), table.Visible.end(), fields.get());
 
+    std::unique_ptr<RecordSource> records;
+    const std::string_view headerRead(reinterpret_cast<const char*>(header.data()), got);
+    if (CompressedTable::IsCompressed(path, headerRead))
+        records = std::make_unique<CompressedTable>(std::move(file), path, headerRead.substr(0, headerLength),
+                                                    recordCount, recordLength);
+    else
+        records = std::make_unique<FileRecords>(std::move(file), headerLength);
     // A header may claim more records than the file holds: only those that
-    // begin inside the file count, the last one only when more than its
-    // first byte is there (a lone final byte is the end-of-file marker).
-    const std::uint64_t fileLength = file->GetLength();
-    const std::uint64_t held =
-        fileLength > headerLength + 1u ? (fileLength - headerLength - 2) / recordLength + 1 : 0;
+    // begin inside it count.
+    const std::uint64_t held = HeldRecords(records->Size(), recordLength);
 
-    File = std::move(file);
+    Records = std::move(records);
     Path = path;
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
@@ -200,9 +213,9 @@ int mDBase::Open(const CString& path)
     Window = std::make_unique<char[]>(size_t{ WindowRecords } * recordLength);
     try {
         // Record 1 alone: opening reads no more than the header, the field
-        // table and the first record.
-        if (RecordCount > 0)
-            Fill(1, 1);
+        // table and the first record (and checks the end of a table that
+        // has none).
+        Fill(1, std::min(RecordCount, 1u));
         GoTo(1);
     } catch (const CFileException&) {
         Close();
@@ -222,7 +235,7 @@ void mDBase::Close()
     Backlink.Empty();
     RawTextIsRecord = false;
     CurrentRecord = 0;
-    File.reset();
+    Records.reset();
     Path.Empty();
     Fields.reset();
     NullFlags = FieldDescriptor();
@@ -242,6 +255,8 @@ int mDBase::GoTo(std::uint32_t n)
     if (n < WindowFirst || n - WindowFirst >= WindowCount) {
         const std::uint32_t first = (n - 1) / WindowRecords * WindowRecords + 1;
         Fill(first, std::min(WindowRecords, RecordCount - first + 1));
+        if (n > RecordCount)
+            return 0;
     }
     std::copy_n(Window.get() + size_t{ n - WindowFirst } * RecordLength, RecordLength, Record.get());
     CurrentRecord = n;
@@ -253,14 +268,21 @@ void mDBase::Fill(std::uint32_t first, std::uint32_t count)
     // Emptied first, so that a read that fails leaves no window half filled.
     WindowCount = 0;
     const size_t bytes = size_t{ count } * RecordLength;
-    // Every counted record begins inside the file.
-    const std::uint64_t offset = HeaderLength + std::uint64_t{ first - 1 } * RecordLength;
-    const unsigned got = File->ReadAt(offset, Window.get(), static_cast<unsigned>(bytes));
+    const std::uint64_t offset = std::uint64_t{ first - 1 } * RecordLength;
+    const unsigned got = Records->Read(offset, Window.get(), static_cast<unsigned>(bytes));
+    // A compressed table's records may end before its header says: the
+    // stream tells only once it has ended.
+    if (got < bytes)
+        RecordCount = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(RecordCount, HeldRecords(Records->Size(), RecordLength)));
     // The part of a last record that the file cuts short reads as blanks,
     // never as the bytes of the record before.
     std::fill(Window.get() + got, Window.get() + bytes, ' ');
+    const std::uint32_t held = RecordCount >= first ? std::min(count, RecordCount - first + 1) : 0;
+    if (std::uint64_t{ first } + held > RecordCount)
+        Records->CheckEnd();
     WindowFirst = first;
-    WindowCount = count;
+    WindowCount = held;
 }
 
 int mDBase::MoveNext()

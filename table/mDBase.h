@@ -4,6 +4,7 @@
 #include "framework/CObject.h"
 #include "framework/CString.h"
 #include "table/FieldTrim.h"
+#include "table/RecordSource.h"
 #include "table/TableFormat.h"
 
 #include <algorithm>
@@ -33,10 +34,11 @@ struct FieldDescriptor {
 };
 
 // One dBase table file, opened read-only and without sharing, with its field
-// table and a buffer that holds the current record. GoTo serves records from
-// a read-ahead window of at most 256 KiB of neighbouring records, so that a
-// walk through the table, or the cells of the rows the list shows, cost one
-// read per window rather than one per record. Hidden system fields (Visual
+// table and a buffer that holds the current record. A compressed table (.dbc)
+// is read as the .dbf it was, its records expanded as they are read. GoTo
+// serves records from a read-ahead window of at most 256 KiB of neighbouring
+// records, so that a walk through the table, or the cells of the rows the
+// list shows, cost one read per window rather than one per record. Hidden system fields (Visual
 // FoxPro) have no entry in the field table; their bytes keep their place in
 // the record.
 class mDBase : public CObject {
@@ -53,15 +55,17 @@ public:
     // 1 when the table is open, 0 when a table is already open or the path
     // names nothing. A file that cannot be opened, read, or be a table raises
     // CFileException and leaves the table closed. RecordCount is what the
-    // header claims, or the records the file holds when it holds fewer.
+    // header claims, or the records the file holds when it holds fewer; a
+    // compressed table's, until its stream ends early.
     int Open(const CString& path);
     void Close();
-    bool IsOpen() const { return File != nullptr; }
+    bool IsOpen() const { return Records != nullptr; }
     // The path the open table was opened by; empty when closed.
     const CString& GetPath() const { return Path; }
 
     // Loads record n (1-based) into the record buffer; 0 and nothing changes
-    // when closed or when n is 0 or beyond RecordCount.
+    // when closed or when n is 0 or beyond RecordCount. Reading up to the last
+    // record checks a compressed table's end: damage raises CFileException.
     int GoTo(std::uint32_t n);
     int MoveNext();
 
@@ -180,7 +184,8 @@ private:
         return at < flags.size() && (static_cast<unsigned char>(flags[at]) >> (bit % 8) & 1u);
     }
     bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
-    // Reads count records from record first on into the window.
+    // Reads count records from record first on into the window: fewer where
+    // the records end, which lowers RecordCount.
     void Fill(std::uint32_t first, std::uint32_t count);
 
     std::uint32_t RecordCount = 0;
@@ -191,7 +196,7 @@ private:
     std::uint8_t Version = 0;
     std::uint8_t LanguageDriver = 0;
     bool RawTextIsRecord = false; // see RecordTextView
-    std::unique_ptr<CFile> File;
+    std::unique_ptr<RecordSource> Records;
     CString Path;
     CString Backlink;
     std::unique_ptr<FieldDescriptor[]> Fields;

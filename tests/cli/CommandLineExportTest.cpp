@@ -7,9 +7,14 @@
 #include "tests/support/DatabaseBuilder.h"
 #include "tests/support/Files.h"
 #include "tests/support/FullDisk.h"
+#include "tests/support/ImplodeBuilder.h"
 #include "tests/support/MemoBuilder.h"
 #include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
+
+#ifdef ORVALIS_STORMLIB
+#include "tests/support/StormLib.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -345,5 +350,73 @@ TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
     result = Run({ "--tab", "--header", "-o", "-", dir.File("sub/lineas.dbf") });
     EXPECT_EQ(result.Out, "cliente_del_pedido\r\nA1\r\n") << result.Err;
 }
+
+TEST_F(CommandLineExportTest, CompressedTableExportsAsItsDbfOrFailsWithNothingLeft)
+{
+    std::filesystem::create_directory(dir.Path() / "dbf");
+    std::filesystem::create_directory(dir.Path() / "dbc");
+    const std::string dbf = Sample().Bytes();
+    const size_t header = Sample().Header().size();
+    const std::string good = testing_support::LiteralTable(dbf);
+    const std::string plain = Table("dbf/tabla.dbf"), compressed = dir.File("dbc/tabla.dbc");
+    for (const char* layout : { "--fixed", "--csv", "--sql" }) {
+        TableBuilder::WriteFile(compressed, good);
+        const Result result = Run({ layout, plain, compressed });
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        const char* extension = layout == std::string("--sql") ? ".sql" : ".txt";
+        EXPECT_EQ(ReadAll(dir.File("dbc/tabla") + extension), ReadAll(dir.File("dbf/tabla") + extension)) << layout;
+        std::filesystem::remove(dir.File("dbc/tabla") + extension);
+    }
+
+    std::string crc = good;
+    crc[header] ^= 1;
+    const std::string records = dbf.substr(header);
+    const struct { std::string bytes; const char* what; } damaged[] = {
+        { crc, "su CRC-32 no coincide con el de sus datos" },
+        { testing_support::CompressedBytes(dbf, testing_support::ImplodeBuilder().Literals(records).Bytes()),
+          "su compresi\xF3n termina antes de su c\xF3" "digo final" },
+        { testing_support::LiteralTable(dbf + records), "guarda m\xE1s bytes que los registros que dice su cabecera" },
+    };
+    for (const auto& table : damaged) {
+        TableBuilder::WriteFile(compressed, table.bytes);
+        for (const char* layout : { "--csv", "--sql" }) {
+            const Result result = Run({ layout, compressed });
+            EXPECT_EQ(result.Status, 1);
+            EXPECT_EQ(result.Err, Said("El archivo " + compressed + " est\xE1 da\xF1" "ado: " + table.what + ".\n"));
+            EXPECT_FALSE(Exists(dir.File("dbc/tabla.txt")));
+            EXPECT_FALSE(Exists(dir.File("dbc/tabla.sql")));
+        }
+        EXPECT_EQ(ReadAll(compressed), table.bytes);
+    }
+}
+
+#ifdef ORVALIS_STORMLIB
+TEST_F(CommandLineExportTest, TablesCompressedByStormLibGiveTheBytesOfTheirDbf)
+{
+    std::filesystem::create_directory(dir.Path() / "dbf");
+    std::filesystem::create_directory(dir.Path() / "dbc");
+    TableBuilder table = Sample().LanguageDriver(0x03);
+    for (int n = 0; n < 500; ++n)
+        table.Record({ "Jos\xE9 " + std::to_string(n * 7 % 13), std::to_string(n * 31 % 1000), "", "" }, n % 9 ? ' ' : '*');
+    const std::string plain = Table("dbf/tabla.dbf", table), compressed = dir.File("dbc/tabla.dbc");
+    const std::vector<std::vector<std::string>> commands = {
+        { "--fixed" }, { "--tab", "--header" }, { "--csv", "--utf8" }, { "--sep=;", "--skip-deleted" },
+        { "--sql" }, { "--sql=sqlite", "--replace", "--skip-deleted" },
+    };
+    for (const bool coded : { false, true }) {
+        for (const unsigned dictionary : { 1024u, 2048u, 4096u }) {
+            TableBuilder::WriteFile(compressed, testing_support::StormCompressedTable(table.Bytes(), coded, dictionary));
+            for (std::vector<std::string> command : commands) {
+                SCOPED_TRACE(command[0] + (coded ? " coded " : " plain ") + std::to_string(dictionary));
+                const std::string extension = command[0].rfind("--sql", 0) == 0 ? ".sql" : ".txt";
+                command.push_back(plain);
+                command.push_back(compressed);
+                EXPECT_EQ(Run(command).Status, 0);
+                EXPECT_EQ(ReadAll(dir.File("dbc/tabla") + extension), ReadAll(dir.File("dbf/tabla") + extension));
+            }
+        }
+    }
+}
+#endif
 
 } // namespace

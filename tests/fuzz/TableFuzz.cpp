@@ -4,7 +4,9 @@
 // scripts; the sanitizers catch any read outside a buffer.
 //
 // An input is a table and a memo file: its first two bytes, little-endian,
-// give the table's length; the table's bytes follow, then the memo file's.
+// give the table's length in their low 15 bits, and in the highest whether
+// the table is a compressed one (.dbc); the table's bytes follow, then the
+// memo file's.
 
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -51,31 +53,16 @@ void WriteWithMemos(mDBase& table, MemoFile& memo, bool utf8)
         try {
             writer->Write(table, out);
         } catch (const CFileException&) {
-            // A table without fields has no script.
+            // A table without fields has no script; a compressed table may
+            // be damaged.
         }
     }
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+// Every record up to a bound that keeps each input quick, and the last,
+// rendered every way and formatted as a line of every layout.
+size_t Render(mDBase& table)
 {
-    if (size < 2)
-        return 0;
-    const size_t tableSize = std::min<size_t>(data[0] | data[1] << 8, size - 2);
-    const std::string tablePath = kStem + ".dbf";
-    if (!WriteFile(tablePath, data + 2, tableSize))
-        return 0;
-
-    mDBase table;
-    try {
-        if (table.Open(tablePath.c_str()) != 1)
-            return 0;
-    } catch (const CFileException&) {
-        return 0;
-    }
-    // Every record up to a bound that keeps each input quick, and the last,
-    // rendered every way and formatted as a line of every layout.
     static TextExportWriter writers[] = {
         { ExportFormat::FixedLength, "" }, { ExportFormat::TabSeparated, "\t" },
         { ExportFormat::CommaSeparated, "," }, { ExportFormat::OtherCharacter, "" },
@@ -97,6 +84,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     table.MoveNext();
     table.GoTo(0);
     table.GoTo(count + 1u);
+    return total;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const size_t tableSize = std::min<size_t>(data[0] | (data[1] & 0x7F) << 8, size - 2);
+    const std::string tablePath = kStem + (data[1] & 0x80 ? ".dbc" : ".dbf");
+    if (!WriteFile(tablePath, data + 2, tableSize))
+        return 0;
+
+    mDBase table;
+    try {
+        if (table.Open(tablePath.c_str()) != 1)
+            return 0;
+    } catch (const CFileException&) {
+        return 0;
+    }
+    size_t total = 0;
+    try {
+        total = Render(table);
+    } catch (const CFileException&) {
+        // A compressed table found damaged on the way.
+    }
 
     // The memo file the version byte names, served through a window small
     // enough that memos come in many pieces.
@@ -112,5 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         std::remove((kStem + (fox ? ".fpt" : ".dbt")).c_str());
     }
     table.Close();
+    std::remove(tablePath.c_str());
     return total == static_cast<size_t>(-1);
 }

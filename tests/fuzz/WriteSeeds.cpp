@@ -1,8 +1,11 @@
-// Writes a small corpus of generated tables, some with a memo file, for the
-// fuzzer to start from: each seed is the table's length in two bytes, the
-// table and the memo file.
+// Writes a small corpus of generated tables, some with a memo file, some
+// compressed, for the fuzzer to start from: each seed is the table's length
+// in two bytes (the highest bit set for a compressed table), the table and
+// the memo file.
 
+#include "tests/support/ImplodeBuilder.h"
 #include "tests/support/MemoBuilder.h"
+#include "tests/support/StormLib.h"
 #include "tests/support/TableBuilder.h"
 
 #include <cstdio>
@@ -22,10 +25,13 @@ int main(int argc, char** argv)
     }
     const std::string dir = argv[1];
     int n = 0;
-    const auto write = [&](const TableBuilder& table, const std::string& memo = std::string()) {
-        const std::string bytes = table.Bytes();
-        const std::string length{ static_cast<char>(bytes.size() & 0xFF), static_cast<char>(bytes.size() >> 8) };
+    const auto writeBytes = [&](const std::string& bytes, const std::string& memo, bool compressed) {
+        const std::string length{ static_cast<char>(bytes.size() & 0xFF),
+                                  static_cast<char>(bytes.size() >> 8 | (compressed ? 0x80 : 0)) };
         TableBuilder::WriteFile(dir + "/seed-" + std::to_string(++n), length + bytes + memo);
+    };
+    const auto write = [&](const TableBuilder& table, const std::string& memo = std::string()) {
+        writeBytes(table.Bytes(), memo, false);
     };
 
     write(TableBuilder().Field("NOMBRE", 'C', 10).Field("IMPORTE", 'N', 8).Field("FECHA", 'D', 8)
@@ -78,6 +84,19 @@ int main(int argc, char** argv)
     write(TableBuilder().Version(0x84).Descriptors32().Field("A", 'C', 3).Field("M", 'M', 10)
               .Record({ "abc", MemoBuilder::Pointer(1) }),
           MemoBuilder(MemoBuilder::DBaseIV, 512).Bytes());
+    // Compressed tables: StormLib's streams in both literal modes, and one
+    // of literals and copies written code by code.
+    const TableBuilder compressed = TableBuilder().Field("UF", 'C', 2).Field("CASOS", 'N', 6).Field("DATA", 'D', 8)
+        .Record({ "SP", "   123", "20210105" }).Record({ "RJ", "     7", "20210105" }).Record({ "SP", "    12", "" });
+    writeBytes(testing_support::StormCompressedTable(compressed.Bytes(), false, 4096), "", true);
+    writeBytes(testing_support::StormCompressedTable(compressed.Bytes(), true, 1024), "", true);
+    std::string expanded;
+    for (int i = 0; i < 133; ++i)
+        expanded += " A";
+    const std::string header = TableBuilder().Field("T", 'C', 265).RecordCount(1).Header();
+    writeBytes(testing_support::CompressedBytes(
+                   header + expanded, testing_support::ImplodeBuilder().Literals(" A").Copy264(2).End().Bytes()),
+               "", true);
     std::printf("%d seeds written to %s\n", n, dir.c_str());
     return 0;
 }

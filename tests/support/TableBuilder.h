@@ -147,6 +147,12 @@ public:
             throw std::runtime_error("cannot write " + path);
     }
 
+    // The header length a table's bytes give at offset 8.
+    static size_t HeaderLengthOf(const std::string& bytes)
+    {
+        return static_cast<unsigned char>(bytes[8]) | static_cast<size_t>(static_cast<unsigned char>(bytes[9])) << 8;
+    }
+
     static void Put16(std::string& s, size_t at, std::uint16_t v)
     {
         s[at] = static_cast<char>(v & 0xFF);

@@ -5,13 +5,17 @@
 //
 // An input is a table and a memo file: its first two bytes, little-endian,
 // give the table's length in their low 15 bits, and in the highest whether
-// the table is a compressed one (.dbc); the table's bytes follow, then the
-// memo file's.
+// the table is a .dbc (a compressed table, or a database container); the
+// table's bytes follow, then the memo file's. The memo file's bytes are also
+// read as the table's structural index (.cdx), and, beside a container, as
+// its .dct.
 
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "framework/CodePage.h"
+#include "table/DatabaseContainer.h"
 #include "table/MemoFile.h"
+#include "table/StructuralIndex.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
@@ -87,6 +91,32 @@ size_t Render(mDBase& table)
     return total;
 }
 
+// The files of a Visual FoxPro database made of the same bytes: the table's
+// index, and the container it is or its backlink names.
+void ReadDatabaseFiles(const std::string& tablePath, const std::uint8_t* rest, size_t size)
+{
+    const std::string index = kStem + ".cdx", memo = kStem + ".dct";
+    if (WriteFile(index, rest, size)) {
+        try {
+            StructuralIndex().Open(tablePath.c_str());
+        } catch (const CFileException&) {
+            // A damaged index.
+        }
+        std::remove(index.c_str());
+    }
+    if (!DatabaseContainer::IsContainer(tablePath.c_str()) || !WriteFile(memo, rest, size))
+        return;
+    try {
+        DatabaseContainer container;
+        container.Open(tablePath.c_str());
+        for (const DatabaseContainer::Table& table : container.GetTables())
+            container.TablePath(table);
+    } catch (const CFileException&) {
+        // A damaged container.
+    }
+    std::remove(memo.c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
@@ -107,6 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     }
     size_t total = 0;
     try {
+        DatabaseContainer::LongNames names;
+        CString problem;
+        DatabaseContainer::FindLongNames(table, names, problem);
         total = Render(table);
     } catch (const CFileException&) {
         // A compressed table found damaged on the way.
@@ -126,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         std::remove((kStem + (fox ? ".fpt" : ".dbt")).c_str());
     }
     table.Close();
+    ReadDatabaseFiles(tablePath, data + 2 + tableSize, size - 2 - tableSize);
     std::remove(tablePath.c_str());
     return total == static_cast<size_t>(-1);
 }

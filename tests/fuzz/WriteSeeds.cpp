@@ -3,6 +3,7 @@
 // in two bytes (the highest bit set for a compressed table), the table and
 // the memo file.
 
+#include "tests/support/DatabaseBuilder.h"
 #include "tests/support/ImplodeBuilder.h"
 #include "tests/support/MemoBuilder.h"
 #include "tests/support/StormLib.h"
@@ -97,6 +98,19 @@ int main(int argc, char** argv)
     writeBytes(testing_support::CompressedBytes(
                    header + expanded, testing_support::ImplodeBuilder().Literals(" A").Copy264(2).End().Bytes()),
                "", true);
+    // A database container and its .dct, and a table with its structural
+    // index (a directory of two leaves under an interior node).
+    testing_support::ContainerBuilder dbc(1);
+    const int tableId = dbc.Table("clientes_largos", "..\\otra\\CLI.dbf", "id");
+    dbc.Field(tableId, "viejo", true);
+    dbc.Field(tableId, "identificador");
+    dbc.Index(tableId, "id", true);
+    dbc.Relation(tableId, "id", "clientes_largos", "id");
+    writeBytes(dbc.Dbc().Bytes(), dbc.Dct().Bytes(), true);
+    write(TableBuilder().Version(0x30).AfterTerminator(testing_support::ContainerBuilder::Backlink("orvalis-fuzz.dbc"))
+              .Field("ID", 'C', 4).Record({ "a1" }),
+          testing_support::IndexBuilder().Tag("ID", "id", 0x04).Tag("NOMBRE", "UPPER(a)+b", 0, "!DELETED()")
+              .Tag("OTRA", "x").LeafSize(2).Bytes());
     std::printf("%d seeds written to %s\n", n, dir.c_str());
     return 0;
 }

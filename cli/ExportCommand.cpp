@@ -19,7 +19,9 @@ const char kUsage[] =
 
 const char kHelp[] =
     "Exporta tablas dBase (.dbf) a texto, con los mismos bytes que \"Exportar a txt\".\n"
-    "Lee tambi\xE9n las tablas comprimidas .dbc (como las que publica el DATASUS).\n"
+    "Lee tambi\xE9n las tablas comprimidas .dbc (como las que publica el DATASUS) y las\n"
+    "bases de datos de Visual FoxPro (.dbc): todas sus tablas, con sus nombres largos y,\n"
+    "con --sql, en un solo script con sus claves.\n"
     "Cada tabla se escribe en un archivo del mismo nombre con la extensi\xF3n .txt.\n"
     "\n"
     "Formato:\n"
@@ -41,7 +43,8 @@ const char kHelp[] =
     "  --replace     con --sql, borra antes la tabla si ya existe\n"
     "\n"
     "Salida:\n"
-    "  -o ARCHIVO    la salida de una sola tabla; -o - la escribe en la salida est\xE1ndar\n"
+    "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas;\n"
+    "                -o - la escribe en la salida est\xE1ndar\n"
     "  -d CARPETA    las salidas en esa carpeta, en lugar de junto a cada tabla\n"
     "\n"
     "  --help        muestra esta ayuda\n"

@@ -335,6 +335,23 @@ TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)
     EXPECT_EQ(script.find("ON_ERROR_STOP"), script.rfind("ON_ERROR_STOP")); // once
     EXPECT_EQ(script.find("BEGIN;"), script.rfind("BEGIN;"));               // one transaction
 
+    // A table found damaged after part of it went into the script takes
+    // that part out again; the others are written whole.
+    TableBuilder large;
+    large.Field("TEXTO", 'C', 100);
+    for (int i = 0; i < 6000; ++i)
+        large.Record({ std::string(90, 'x') + std::to_string(i) });
+    const std::string dbf = large.Bytes();
+    TableBuilder::WriteFile(dir.File("rota.dbc"), testing_support::CompressedBytes(
+        dbf, testing_support::ImplodeBuilder().Literals(dbf.substr(TableBuilder::HeaderLengthOf(dbf))).End().Bytes(), 0));
+    result = Run({ "--sql", "-o", dir.File("parte.sql"), plain, dir.File("rota.dbc"), dir.File("sub/lineas.dbf") });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find(dir.File("rota.dbc")), std::string::npos) << result.Err;
+    const std::string parts = ReadAll(dir.File("parte.sql"));
+    EXPECT_EQ(parts.find("rota"), std::string::npos);
+    EXPECT_NE(parts.find("\\.\nCREATE TABLE \"lineas_de_pedido\""), std::string::npos) << parts.substr(0, 400);
+    EXPECT_EQ(parts.substr(parts.size() - 11), "\\.\nCOMMIT;\n");
+
     // SQLite declares them in CREATE TABLE; each text layout is a file per table.
     result = Run({ "--sql=sqlite", "-d", dir.File("sub"), dir.File("Empresa.dbc") });
     EXPECT_EQ(result.Status, 0) << result.Err;

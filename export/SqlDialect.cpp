@@ -6,6 +6,8 @@ std::unique_ptr<SqlDialect> SqlDialect::Named(std::string_view name)
         return MakePostgreSqlDialect();
     if (name == "sqlite")
         return MakeSqliteDialect();
+    if (name == "mysql")
+        return MakeMySqlDialect();
     return nullptr;
 }
 

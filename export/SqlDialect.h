@@ -73,7 +73,8 @@ class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
 
-    // The dialect of the command line's --sql=NAME; null for a name not known.
+    // The dialect of the command line's --sql=NAME (postgresql, sqlite,
+    // mysql); null for a name not known.
     static std::unique_ptr<SqlDialect> Named(std::string_view name);
 
     // A name (UTF-8, lower-cased) as the database keeps it: cut at a
@@ -122,5 +123,6 @@ protected:
 };
 
 // Each dialect, in a file of its own.
+std::unique_ptr<SqlDialect> MakeMySqlDialect();
 std::unique_ptr<SqlDialect> MakePostgreSqlDialect();
 std::unique_ptr<SqlDialect> MakeSqliteDialect();

@@ -145,10 +145,14 @@ SqlScriptWriter::~SqlScriptWriter() = default;
 
 std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter) const
 {
-    std::string escaped[0x80];
-    for (int c = 0; c < 0x80; ++c)
-        escaped[c] = c == 0 && !m_dialect->HoldsNul() ? std::string(kReplacement)
-                                                      : m_dialect->EscapedByte(static_cast<char>(c));
+    // Each byte of a text's UTF-8 as the dialect writes it; a NUL the
+    // database does not hold becomes U+FFFD.
+    const bool nul = !m_dialect->HoldsNul();
+    const auto escaped = [&](unsigned char c) -> std::string {
+        if (c == 0 && nul)
+            return std::string(kReplacement);
+        return c < 0x80 ? m_dialect->EscapedByte(static_cast<char>(c)) : std::string(1, static_cast<char>(c));
+    };
     auto forms = std::make_unique<ByteForms>();
     std::vector<std::uint64_t> specials;
     for (unsigned b = 0; b < 256; ++b) {
@@ -161,14 +165,13 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
         }
         std::string form;
         for (const char c : utf8) {
-            const auto ascii = static_cast<unsigned char>(c);
-            form += ascii < 0x80 ? escaped[ascii] : std::string(1, c);
-            replaced = replaced || (ascii == 0 && !m_dialect->HoldsNul());
+            form += escaped(static_cast<unsigned char>(c));
+            replaced = replaced || (c == 0 && nul);
         }
         std::memcpy(forms->Form[b], form.data(), std::min(form.size(), sizeof forms->Form[b]));
         forms->Length[b] = static_cast<std::uint8_t>(form.size());
         forms->Replaced[b] = replaced;
-        if (b >= 0x20 && b < 0x80 && form != std::string(1, one))
+        if (b >= 0x20 && (b < 0x80 || !converter) && form != std::string(1, one))
             specials.push_back(0x0101010101010101u * b);
     }
     // Only a table that keeps ASCII keeps the words of plain letters.
@@ -222,6 +225,22 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         m_table.Columns.push_back(std::move(column));
     }
     m_dialect->SetTypes(m_table.Columns);
+
+    // Where statements are kept under a length: the most a byte of a text
+    // becomes (a single-byte page's form, or a character of up to 3 bytes,
+    // or an ASCII byte's escape), and what the fields in the record take.
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    m_textBytes = *std::max_element(forms.Length, forms.Length + 256);
+    if (!m_forms)
+        m_textBytes = std::max<unsigned>(m_textBytes, 3);
+    m_recordBytes = 2;
+    m_memoColumns = 0;
+    for (const SqlColumn& column : m_table.Columns) {
+        const bool memo = column.Value == SqlValue::MemoText || column.Value == SqlValue::MemoBinary;
+        m_recordBytes += 1 + (memo ? 0 : MostBytes(column, column.Descriptor->Length));
+        m_memoColumns += memo;
+    }
+    m_found.assign(m_table.Columns.size(), Found());
 }
 
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
@@ -235,6 +254,17 @@ void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
 {
     const bool inserts = m_rows.Inserts;
     const char separator = m_rows.Separator;
+    // Where statements are kept under a length, a row that makes one too
+    // long becomes the first of the next; one that a memo may send to the
+    // file in part while it is written is told by the most it can take.
+    bool told = false;
+    const std::uint64_t rowStart = Position(out);
+    if (inserts && m_rows.LengthAtMost && m_memoColumns) {
+        const std::uint64_t most = RowBytes(table);
+        told = out.Size() + most >= kBlockSize;
+        if (told && m_statementRows > 0 && rowStart - m_statementStart + most + 4 > m_rows.StatementBytes)
+            EndStatement(out);
+    }
     if (inserts) {
         if (m_statementRows == 0) {
             m_statementStart = Position(out);
@@ -256,6 +286,17 @@ void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
         return;
     }
     out.Append(')');
+    if (m_rows.LengthAtMost) {
+        // The ",\n" before the row becomes the end of one statement and the
+        // start of the next, ";\n" counted.
+        if (!told && m_statementRows > 0 && Position(out) - m_statementStart + 2 > m_rows.StatementBytes) {
+            out.Replace(static_cast<size_t>(rowStart - (Position(out) - out.Size())), 2, ";\n" + m_insert);
+            m_statementStart = rowStart + 2;
+            m_statementRows = 0;
+        }
+        ++m_statementRows;
+        return;
+    }
     if (++m_statementRows == m_rows.StatementRows || Position(out) - m_statementStart >= m_rows.StatementBytes)
         EndStatement(out);
 }
@@ -265,6 +306,43 @@ void SqlScriptWriter::EndStatement(LineBuffer& out)
     if (m_statementRows > 0)
         out.Append(";\n");
     m_statementRows = 0;
+}
+
+std::uint64_t SqlScriptWriter::MostBytes(const SqlColumn& column, std::uint64_t length) const
+{
+    std::uint64_t most = 0;
+    switch (column.Value) {
+    case SqlValue::Characters:
+    case SqlValue::OtherText:
+    case SqlValue::MemoText:
+        most = 2 + length * m_textBytes;
+        break;
+    case SqlValue::MemoBinary:
+    case SqlValue::InlineBinary:
+        most = m_spelling.BytesOpen.Length + m_spelling.BytesClose.Length + 2 * length;
+        break;
+    default:
+        // A number (with a sign or a 0 more than stored), a date, a time, a
+        // double, a boolean.
+        most = 2 + std::max<std::uint64_t>(length, 30);
+        break;
+    }
+    return std::max<std::uint64_t>(most, m_spelling.Null.Length);
+}
+
+std::uint64_t SqlScriptWriter::RowBytes(const mDBase& table)
+{
+    // The record's memos are found before it is written: their lengths are
+    // part of it. The parentheses and separators are counted once.
+    std::uint64_t most = m_recordBytes;
+    for (const SqlColumn& column : m_table.Columns) {
+        if (column.Value != SqlValue::MemoText && column.Value != SqlValue::MemoBinary)
+            continue;
+        Found& found = m_found[static_cast<size_t>(column.Field)];
+        found.Result = FindMemo(table, column.Field, found.Memo);
+        most += MostBytes(column, found.Result == MemoFound::Found ? found.Memo.Length : 0);
+    }
+    return most;
 }
 
 void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
@@ -538,7 +616,13 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
 {
     const int i = column.Field;
     MemoFile::Memo memo;
-    if (FindMemo(table, i, memo) != MemoFound::Found) {
+    // Found already where the row's length was told.
+    const bool before = m_rows.Inserts && m_rows.LengthAtMost;
+    const Found& found = m_found[static_cast<size_t>(i)];
+    const MemoFound result = before ? found.Result : FindMemo(table, i, memo);
+    if (before)
+        memo = found.Memo;
+    if (result != MemoFound::Found) {
         out.Append(m_spelling.Null); // none, or unreadable and counted
         return;
     }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CodePageConverter;
 
@@ -55,6 +56,10 @@ private:
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out);
     void EndStatement(LineBuffer& out);
+    // The most bytes a value of the column takes, of a field or memo of that
+    // length; and a row of the record the table holds.
+    std::uint64_t MostBytes(const SqlColumn& column, std::uint64_t length) const;
+    std::uint64_t RowBytes(const mDBase& table);
 
     const std::unique_ptr<const SqlDialect> m_dialect;
     const SqlRows m_rows;
@@ -65,6 +70,14 @@ private:
     std::uint32_t m_statementRows = 0;
     std::uint64_t m_statementStart = 0;
     std::string m_scratch;
+    unsigned m_textBytes = 0;         // the most a text's byte becomes
+    std::uint64_t m_recordBytes = 0;  // the most a row takes, its memos apart
+    size_t m_memoColumns = 0;
+    struct Found {
+        MemoFound Result = MemoFound::None;
+        MemoFile::Memo Memo;
+    };
+    std::vector<Found> m_found;       // a row's memos, by field
     std::unique_ptr<ByteForms> m_escapes; // a UTF-8 text's bytes
     std::unique_ptr<ByteForms> m_forms;   // a single-byte page's, converted
 };

@@ -58,6 +58,13 @@ struct SqlRows {
     bool LengthAtMost = false;
 };
 
+// Texts a dialect writes as hexadecimal UTF-8 instead, between Open and
+// Close: those with more than After carriage returns (0: none).
+struct SqlHexTexts {
+    std::uint64_t After = 0;
+    std::string Open, Close;
+};
+
 // The fixed texts of values.
 struct SqlSpelling {
     ShortText Null, True, False;
@@ -95,6 +102,7 @@ public:
     // it becomes U+FFFD, and is counted.
     virtual std::string EscapedByte(char c) const = 0;
     virtual bool HoldsNul() const { return false; }
+    virtual SqlHexTexts HexTexts() const { return {}; }
     // An infinity or NaN; none when the column cannot hold it (NULL, counted).
     virtual std::optional<std::string_view> SpecialDouble(double value) const = 0;
 

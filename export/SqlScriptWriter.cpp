@@ -120,6 +120,7 @@ struct SqlScriptWriter::ByteForms {
     char Form[256][16];         // at most 14 bytes, then anything
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
+    std::uint8_t Returns[256];  // the carriage returns of its UTF-8
     // Eight bytes are copied as they are where none is below 0x20, none is
     // a Special and, Converting, none is above 0x7F, as most are; never
     // without Words.
@@ -132,25 +133,34 @@ struct SqlScriptWriter::ByteForms {
 
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
                                  const CodePageConverter& converter)
-    : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling())
+    : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling()),
+      m_hexTexts(m_dialect->HexTexts())
 {
     m_table.Name = m_dialect->Fitted(LowerCase(tableName));
     SetConverter(&converter);
-    m_escapes = MakeForms(nullptr);
+    m_escapes = MakeForms(nullptr, false);
     if (converter.ConvertsByTable())
-        m_forms = MakeForms(&converter);
+        m_forms = MakeForms(&converter, false);
+    if (m_hexTexts.After > 0) {
+        m_hexEscapes = MakeForms(nullptr, true);
+        if (converter.ConvertsByTable())
+            m_hexForms = MakeForms(&converter, true);
+    }
 }
 
 SqlScriptWriter::~SqlScriptWriter() = default;
 
-std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter) const
+std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter,
+                                                                     bool hex) const
 {
-    // Each byte of a text's UTF-8 as the dialect writes it; a NUL the
-    // database does not hold becomes U+FFFD.
+    // Each byte of a text's UTF-8 as the dialect writes it, or in
+    // hexadecimal; a NUL the database does not hold becomes U+FFFD.
     const bool nul = !m_dialect->HoldsNul();
     const auto escaped = [&](unsigned char c) -> std::string {
         if (c == 0 && nul)
-            return std::string(kReplacement);
+            return hex ? "efbfbd" : std::string(kReplacement);
+        if (hex)
+            return { kHexDigits[c >> 4], kHexDigits[c & 15] };
         return c < 0x80 ? m_dialect->EscapedByte(static_cast<char>(c)) : std::string(1, static_cast<char>(c));
     };
     auto forms = std::make_unique<ByteForms>();
@@ -171,6 +181,7 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
         std::memcpy(forms->Form[b], form.data(), std::min(form.size(), sizeof forms->Form[b]));
         forms->Length[b] = static_cast<std::uint8_t>(form.size());
         forms->Replaced[b] = replaced;
+        forms->Returns[b] = static_cast<std::uint8_t>(std::count(utf8.begin(), utf8.end(), '\r'));
         if (b >= 0x20 && (b < 0x80 || !converter) && form != std::string(1, one))
             specials.push_back(0x0101010101010101u * b);
     }
@@ -414,12 +425,21 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
-    AppendQuote(out);
-    if (m_forms)
-        AppendByForms(out, text, field, *m_forms);
+    // Rare: a long text the dialect writes in hexadecimal.
+    const bool hex = text.size() > m_hexTexts.After && m_hexTexts.After > 0 &&
+                     Returns(text, m_forms ? *m_forms : *m_escapes) > m_hexTexts.After;
+    if (hex)
+        out.Append(m_hexTexts.Open);
     else
-        AppendByForms(out, Converted(text, field), field, *m_escapes); // UTF-8 or a multibyte page
-    AppendQuote(out);
+        AppendQuote(out);
+    if (m_forms)
+        AppendByForms(out, text, field, hex ? *m_hexForms : *m_forms);
+    else
+        AppendByForms(out, Converted(text, field), field, hex ? *m_hexEscapes : *m_escapes); // UTF-8, multibyte
+    if (hex)
+        out.Append(m_hexTexts.Close);
+    else
+        AppendQuote(out);
 }
 
 void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored,
@@ -596,6 +616,14 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     }
 }
 
+std::uint64_t SqlScriptWriter::Returns(std::string_view text, const ByteForms& forms)
+{
+    std::uint64_t count = 0;
+    for (const char c : text)
+        count += forms.Returns[static_cast<unsigned char>(c)];
+    return count;
+}
+
 void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
 {
     out.Append(m_spelling.BytesOpen);
@@ -639,10 +667,23 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
         return;
     }
     // A single-byte page's bytes through its table, as the texts of fields;
-    // others converted first.
-    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
-    AppendQuote(out);
+    // others converted first. Rare: a long text the dialect writes in
+    // hexadecimal, its carriage returns counted first.
+    const ByteForms* forms = m_forms ? m_forms.get() : m_escapes.get();
+    std::uint64_t returns = 0;
+    if (m_hexTexts.After > 0 && memo.Length > m_hexTexts.After)
+        ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { returns += Returns(piece, *forms); });
+    const bool hex = returns > m_hexTexts.After;
+    if (hex) {
+        forms = m_forms ? m_hexForms.get() : m_hexEscapes.get();
+        out.Append(m_hexTexts.Open);
+    } else {
+        AppendQuote(out);
+    }
     ExportWriter::AppendMemo(memo, i, !m_forms, out,
-                             [&](std::string_view piece) { AppendByForms(out, piece, i, forms); });
-    AppendQuote(out);
+                             [&](std::string_view piece) { AppendByForms(out, piece, i, *forms); });
+    if (hex)
+        out.Append(m_hexTexts.Close);
+    else
+        AppendQuote(out);
 }

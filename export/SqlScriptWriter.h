@@ -37,7 +37,7 @@ protected:
 
 private:
     struct ByteForms;
-    std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter) const;
+    std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter, bool hex) const;
 
     void AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
     void AppendCharacters(LineBuffer& out, std::string_view stored, int field);
@@ -52,6 +52,8 @@ private:
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
     void AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value, int field);
+    // The carriage returns of a text, in the UTF-8 of its bytes.
+    static std::uint64_t Returns(std::string_view text, const ByteForms& forms);
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out);
@@ -64,6 +66,7 @@ private:
     const std::unique_ptr<const SqlDialect> m_dialect;
     const SqlRows m_rows;
     const SqlSpelling m_spelling;
+    const SqlHexTexts m_hexTexts;
     SqlTable m_table;
     std::string m_insert; // the start of each INSERT statement
     // The rows and bytes of the INSERT statement being written.
@@ -80,4 +83,5 @@ private:
     std::vector<Found> m_found;       // a row's memos, by field
     std::unique_ptr<ByteForms> m_escapes; // a UTF-8 text's bytes
     std::unique_ptr<ByteForms> m_forms;   // a single-byte page's, converted
+    std::unique_ptr<ByteForms> m_hexEscapes, m_hexForms; // the same in hexadecimal
 };

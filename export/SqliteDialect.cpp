@@ -58,6 +58,13 @@ public:
         return std::string(1, c);
     }
 
+    SqlHexTexts HexTexts() const override
+    {
+        // Each carriage return joins two texts, and SQLite refuses an
+        // expression of more than 1,000 joins: a text of more goes whole.
+        return { 499, "CAST(X'", "' AS TEXT)" };
+    }
+
     std::optional<std::string_view> SpecialDouble(double value) const override
     {
         // SQLite keeps no NaN: it stores NULL for one.

@@ -153,6 +153,44 @@ TEST_F(SqlScriptWriterTest, TextsComeOutAsEachDatabaseReadsThemThroughEveryPath)
     }
 }
 
+TEST_F(SqlScriptWriterTest, SqliteTextsOfManyCarriageReturnsGoInHexadecimal)
+{
+    // SQLite refuses more than 1,000 joins in an expression: a CR takes two.
+    const auto lines = [](size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += "\xF1\r";
+        return text;
+    };
+    const auto hex = [](const std::string& text) {
+        std::string utf8, digits;
+        CodePageConverter(kCodePageWindows1252).AppendUtf8(text, utf8);
+        for (const char c : utf8)
+            digits += { "0123456789abcdef"[static_cast<unsigned char>(c) >> 4], "0123456789abcdef"[c & 15] };
+        return digits;
+    };
+    MemoBuilder memos(MemoBuilder::DBaseIV, 512);
+    const auto few = memos.Add(lines(499)), many = memos.Add(lines(500));
+    memos.WriteTo(dir.File("tabla.dbt"));
+    const TableBuilder table = TableBuilder().Version(0x8B).Field("T", 'C', 1000).Field("M", 'M', 10)
+        .Record({ lines(499), MemoBuilder::Pointer(few) }).Record({ lines(500), MemoBuilder::Pointer(many) });
+    table.WriteTo(dir.File("tabla.dbf"));
+    mDBase opened;
+    ASSERT_EQ(opened.Open(dir.File("tabla.dbf").c_str()), 1);
+    MemoFile memo;
+    memo.Open(dir.File("tabla.dbf").c_str(), opened.GetVersion());
+    const CodePageConverter converter(kCodePageWindows1252);
+    SqlScriptWriter writer(SqlDialect::Named("sqlite"), "tabla", converter);
+    writer.SetMemoFile(&memo);
+    writer.Export(opened, dir.File("tabla.sql").c_str());
+    std::string joined;
+    for (int i = 0; i < 499; ++i)
+        joined += "\xC3\xB1'||char(13)||'";
+    const std::string whole = "CAST(X'" + hex(lines(500)) + "' AS TEXT)";
+    EXPECT_NE(ReadAll(dir.File("tabla.sql")).find("('" + joined + "','" + joined + "'),\n(" + whole + "," + whole + ");"),
+              std::string::npos);
+}
+
 TEST_F(SqlScriptWriterTest, NamesAreCutAtACharacterToWhatEachDatabaseKeeps)
 {
     // PostgreSQL keeps 63 bytes, MySQL 64 characters and no blank at the end.

@@ -159,6 +159,9 @@ WIDE_RECORDS = [(b' ', ['€ñ'[n % 2] * length for n, length in enumerate(WIDE_
                 (b' ', ['x%d' % n for n in range(100)] + [''] * 45)]
 LONG_FIELDS = [('L%02d' % n, 'C', 300, 0) for n in range(60)]
 LONG_RECORDS = [(b' ', ['%02d' % n + 'é' * 297 + '€' for n in range(60)]), (b' ', [''] * 60)]
+# A memo past the 1 MiB of a MySQL statement, between short ones.
+BIG_MEMOS = [b'corto', b''.join(b'%07d \\ \'q\' \xe9\r\n' % n for n in range(120000)), b'otro']
+BIG_RECORDS = [(b' ', (str(n), n)) for n in (1, 2, 3)]
 # Table names of 64 characters and more, cut at a character to what each
 # database keeps.
 LONG_NAMES = ['Ñandú' * 12 + 'abcd', 'Tabla_de_clientes_de_la_delegación_de_Logroño_con_un_nombre_larguísimo']
@@ -179,7 +182,8 @@ def write_tables(folder):
             ('level7.dbf', 0x04, LEVEL7_FIELDS, LEVEL7_RECORDS, ()),
             ('empty.dbf', 0x03, DBASE4_FIELDS[:2], [], ()),
             ('ancha.dbf', 0x03, WIDE_FIELDS, WIDE_RECORDS, ()),
-            ('larga.dbf', 0x03, LONG_FIELDS, LONG_RECORDS, ())):
+            ('larga.dbf', 0x03, LONG_FIELDS, LONG_RECORDS, ()),
+            ('memogrande.dbf', 0x8B, DBASE4_FIELDS[:1] + DBASE4_FIELDS[4:], BIG_RECORDS, BIG_MEMOS)):
         tables[name] = os.path.join(folder, name)
         raw_table(tables[name], version, fields, records, memos)
     for name in LONG_NAMES:

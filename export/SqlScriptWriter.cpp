@@ -134,7 +134,7 @@ struct SqlScriptWriter::ByteForms {
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
                                  const CodePageConverter& converter)
     : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling()),
-      m_hexTexts(m_dialect->HexTexts())
+      m_hexTexts(m_dialect->HexTexts()), m_hexAfter(m_hexTexts.After > 0 ? m_hexTexts.After : ~std::uint64_t{ 0 })
 {
     m_table.Name = m_dialect->Fitted(LowerCase(tableName));
     SetConverter(&converter);
@@ -261,30 +261,9 @@ void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
     m_statementRows = 0;
 }
 
-void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, LineBuffer& out)
 {
-    const bool inserts = m_rows.Inserts;
     const char separator = m_rows.Separator;
-    // Where statements are kept under a length, a row that makes one too
-    // long becomes the first of the next; one that a memo may send to the
-    // file in part while it is written is told by the most it can take.
-    bool told = false;
-    const std::uint64_t rowStart = Position(out);
-    if (inserts && m_rows.LengthAtMost && m_memoColumns) {
-        const std::uint64_t most = RowBytes(table);
-        told = out.Size() + most >= kBlockSize;
-        if (told && m_statementRows > 0 && rowStart - m_statementStart + most + 4 > m_rows.StatementBytes)
-            EndStatement(out);
-    }
-    if (inserts) {
-        if (m_statementRows == 0) {
-            m_statementStart = Position(out);
-            out.Append(m_insert);
-        } else {
-            out.Append(",\n");
-        }
-        out.Append('(');
-    }
     const SqlColumn* const first = m_table.Columns.data();
     const SqlColumn* const end = first + m_table.Columns.size();
     for (const SqlColumn* column = first; column != end; ++column) {
@@ -292,24 +271,61 @@ void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
             out.Append(separator);
         AppendValue(table, *column, out);
     }
-    if (!inserts) {
+}
+
+void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
+{
+    if (!m_rows.Inserts) {
+        AppendValues(table, out);
         out.Append('\n');
         return;
     }
-    out.Append(')');
     if (m_rows.LengthAtMost) {
-        // The ",\n" before the row becomes the end of one statement and the
-        // start of the next, ";\n" counted.
-        if (!told && m_statementRows > 0 && Position(out) - m_statementStart + 2 > m_rows.StatementBytes) {
-            out.Replace(static_cast<size_t>(rowStart - (Position(out) - out.Size())), 2, ";\n" + m_insert);
-            m_statementStart = rowStart + 2;
-            m_statementRows = 0;
-        }
-        ++m_statementRows;
+        AppendRowAtMost(table, out);
         return;
     }
+    StartRow(out);
+    AppendValues(table, out);
+    out.Append(')');
     if (++m_statementRows == m_rows.StatementRows || Position(out) - m_statementStart >= m_rows.StatementBytes)
         EndStatement(out);
+}
+
+void SqlScriptWriter::AppendRowAtMost(const mDBase& table, LineBuffer& out)
+{
+    // A row that makes the statement too long becomes the first of the
+    // next; one that a memo may send to the file in part while it is
+    // written is told by the most it can take.
+    bool told = false;
+    const std::uint64_t rowStart = Position(out);
+    if (m_memoColumns) {
+        const std::uint64_t most = RowBytes(table);
+        told = out.Size() + most >= kBlockSize;
+        if (told && m_statementRows > 0 && rowStart - m_statementStart + most + 4 > m_rows.StatementBytes)
+            EndStatement(out);
+    }
+    StartRow(out);
+    AppendValues(table, out);
+    out.Append(')');
+    // The ",\n" before the row becomes the end of one statement and the
+    // start of the next, ";\n" counted.
+    if (!told && m_statementRows > 0 && Position(out) - m_statementStart + 2 > m_rows.StatementBytes) {
+        out.Replace(static_cast<size_t>(rowStart - (Position(out) - out.Size())), 2, ";\n" + m_insert);
+        m_statementStart = rowStart + 2;
+        m_statementRows = 0;
+    }
+    ++m_statementRows;
+}
+
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::StartRow(LineBuffer& out)
+{
+    if (m_statementRows > 0) {
+        out.Append(ShortText(",\n("));
+        return;
+    }
+    m_statementStart = Position(out);
+    out.Append(m_insert);
+    out.Append('(');
 }
 
 void SqlScriptWriter::EndStatement(LineBuffer& out)
@@ -425,21 +441,27 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
-    // Rare: a long text the dialect writes in hexadecimal.
-    const bool hex = text.size() > m_hexTexts.After && m_hexTexts.After > 0 &&
-                     Returns(text, m_forms ? *m_forms : *m_escapes) > m_hexTexts.After;
-    if (hex)
-        out.Append(m_hexTexts.Open);
-    else
-        AppendQuote(out);
+    if (text.size() > m_hexAfter && AppendHexText(out, text, field))
+        return;
+    AppendQuote(out);
     if (m_forms)
-        AppendByForms(out, text, field, hex ? *m_hexForms : *m_forms);
+        AppendByForms(out, text, field, *m_forms);
     else
-        AppendByForms(out, Converted(text, field), field, hex ? *m_hexEscapes : *m_escapes); // UTF-8, multibyte
-    if (hex)
-        out.Append(m_hexTexts.Close);
+        AppendByForms(out, Converted(text, field), field, *m_escapes); // UTF-8 or a multibyte page
+    AppendQuote(out);
+}
+
+bool SqlScriptWriter::AppendHexText(LineBuffer& out, std::string_view text, int field)
+{
+    if (Returns(text, m_forms ? *m_forms : *m_escapes) <= m_hexTexts.After)
+        return false;
+    out.Append(m_hexTexts.Open);
+    if (m_forms)
+        AppendByForms(out, text, field, *m_hexForms);
     else
-        AppendQuote(out);
+        AppendByForms(out, Converted(text, field), field, *m_hexEscapes);
+    out.Append(m_hexTexts.Close);
+    return true;
 }
 
 void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored,
@@ -644,12 +666,15 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
 {
     const int i = column.Field;
     MemoFile::Memo memo;
-    // Found already where the row's length was told.
-    const bool before = m_rows.Inserts && m_rows.LengthAtMost;
-    const Found& found = m_found[static_cast<size_t>(i)];
-    const MemoFound result = before ? found.Result : FindMemo(table, i, memo);
-    if (before)
+    MemoFound result;
+    if (m_rows.LengthAtMost) {
+        // Found already, where the row's length was told.
+        const Found& found = m_found[static_cast<size_t>(i)];
+        result = found.Result;
         memo = found.Memo;
+    } else {
+        result = FindMemo(table, i, memo);
+    }
     if (result != MemoFound::Found) {
         out.Append(m_spelling.Null); // none, or unreadable and counted
         return;
@@ -666,24 +691,29 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
         out.Append(m_spelling.Null);
         return;
     }
+    if (memo.Length > m_hexAfter && AppendHexMemo(memo, i, out))
+        return;
     // A single-byte page's bytes through its table, as the texts of fields;
-    // others converted first. Rare: a long text the dialect writes in
-    // hexadecimal, its carriage returns counted first.
-    const ByteForms* forms = m_forms ? m_forms.get() : m_escapes.get();
-    std::uint64_t returns = 0;
-    if (m_hexTexts.After > 0 && memo.Length > m_hexTexts.After)
-        ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { returns += Returns(piece, *forms); });
-    const bool hex = returns > m_hexTexts.After;
-    if (hex) {
-        forms = m_forms ? m_hexForms.get() : m_hexEscapes.get();
-        out.Append(m_hexTexts.Open);
-    } else {
-        AppendQuote(out);
-    }
+    // others converted first.
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    AppendQuote(out);
     ExportWriter::AppendMemo(memo, i, !m_forms, out,
-                             [&](std::string_view piece) { AppendByForms(out, piece, i, *forms); });
-    if (hex)
-        out.Append(m_hexTexts.Close);
-    else
-        AppendQuote(out);
+                             [&](std::string_view piece) { AppendByForms(out, piece, i, forms); });
+    AppendQuote(out);
+}
+
+bool SqlScriptWriter::AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out)
+{
+    // Its carriage returns counted first, in a pass of its own.
+    std::uint64_t returns = 0;
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    ExportWriter::AppendMemo(memo, field, false, out, [&](std::string_view piece) { returns += Returns(piece, forms); });
+    if (returns <= m_hexTexts.After)
+        return false;
+    const ByteForms& hex = m_forms ? *m_hexForms : *m_hexEscapes;
+    out.Append(m_hexTexts.Open);
+    ExportWriter::AppendMemo(memo, field, !m_forms, out,
+                             [&](std::string_view piece) { AppendByForms(out, piece, field, hex); });
+    out.Append(m_hexTexts.Close);
+    return true;
 }

@@ -39,8 +39,15 @@ private:
     struct ByteForms;
     std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter, bool hex) const;
 
+    void AppendValues(const mDBase& table, LineBuffer& out);
     void AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    // An INSERT row: its start, and the row where statements are kept under
+    // a length.
+    void StartRow(LineBuffer& out);
+    void AppendRowAtMost(const mDBase& table, LineBuffer& out);
     void AppendCharacters(LineBuffer& out, std::string_view stored, int field);
+    // A text the dialect writes in hexadecimal, if it is one.
+    bool AppendHexText(LineBuffer& out, std::string_view text, int field);
     // Converted (by a single-byte page's table) and escaped at once.
     void AppendByForms(LineBuffer& out, std::string_view text, int field, const ByteForms& forms);
     template <bool Converting, bool TwoSpecials>
@@ -57,6 +64,7 @@ private:
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    bool AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out);
     void EndStatement(LineBuffer& out);
     // The most bytes a value of the column takes, of a field or memo of that
     // length; and a row of the record the table holds.
@@ -67,6 +75,7 @@ private:
     const SqlRows m_rows;
     const SqlSpelling m_spelling;
     const SqlHexTexts m_hexTexts;
+    const std::uint64_t m_hexAfter; // the longest text never in hexadecimal
     SqlTable m_table;
     std::string m_insert; // the start of each INSERT statement
     // The rows and bytes of the INSERT statement being written.

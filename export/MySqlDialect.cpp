@@ -96,17 +96,7 @@ public:
         return rows;
     }
 
-    SqlSpelling Spelling() const override
-    {
-        SqlSpelling spelling;
-        spelling.Null = ShortText("NULL");
-        spelling.True = ShortText("1");
-        spelling.False = ShortText("0");
-        spelling.Quote = '\'';
-        spelling.BytesOpen = ShortText("X'");
-        spelling.BytesClose = ShortText("'");
-        return spelling;
-    }
+    SqlSpelling Spelling() const override { return InsertSpelling(); }
 
     std::string EscapedByte(char c) const override
     {

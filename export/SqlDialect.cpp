@@ -35,6 +35,18 @@ std::string SqlDialect::CreateTable(const SqlTable& table) const
            ColumnDefinitions(table) + ");\n";
 }
 
+SqlSpelling SqlDialect::InsertSpelling()
+{
+    SqlSpelling spelling;
+    spelling.Null = ShortText("NULL");
+    spelling.True = ShortText("1");
+    spelling.False = ShortText("0");
+    spelling.Quote = '\'';
+    spelling.BytesOpen = ShortText("X'");
+    spelling.BytesClose = ShortText("'");
+    return spelling;
+}
+
 std::string SqlDialect::Cut(std::string name, size_t longest, bool characters)
 {
     const auto starts = [&](size_t at) { return (static_cast<unsigned char>(name[at]) & 0xC0) != 0x80; };

@@ -121,6 +121,9 @@ protected:
     std::string ColumnDefinitions(const SqlTable& table) const; // one a line, indented
     // CREATE TABLE, after DROP TABLE IF EXISTS where the table is replaced.
     std::string CreateTable(const SqlTable& table) const;
+    // Values as INSERT statements take them: NULL, 1 and 0 for booleans,
+    // texts between quotes, blobs as X'...'.
+    static SqlSpelling InsertSpelling();
     // Cut to `longest` bytes, or characters, at a character's start.
     static std::string Cut(std::string name, size_t longest, bool characters);
     // Between quotes, its own quotes doubled.

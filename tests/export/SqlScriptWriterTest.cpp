@@ -3,6 +3,7 @@
 
 #include "export/SqlScriptWriter.h"
 #include "framework/CodePage.h"
+#include "table/MemoFile.h"
 #include "table/mDBase.h"
 #include "tests/support/Files.h"
 #include "tests/support/MemoBuilder.h"
@@ -29,14 +30,20 @@ class SqlScriptWriterTest : public ::testing::Test {
 protected:
     // The script of the table in the dialect, its texts in the code page.
     std::string Script(const TableBuilder& builder, const char* dialect, unsigned codePage = kCodePageWindows1252,
-                       bool replace = false)
+                       bool replace = false, const MemoBuilder* memos = nullptr)
     {
         builder.WriteTo(dir.File("tabla.dbf"));
         mDBase table;
         EXPECT_EQ(table.Open(dir.File("tabla.dbf").c_str()), 1);
+        MemoFile memo;
+        if (memos) {
+            memos->WriteTo(dir.File("tabla.dbt"));
+            memo.Open(dir.File("tabla.dbf").c_str(), table.GetVersion());
+        }
         const CodePageConverter converter(codePage);
         SqlScriptWriter writer(SqlDialect::Named(dialect), "Tabla", converter);
         writer.SetReplace(replace);
+        writer.SetMemoFile(memos ? &memo : nullptr);
         writer.Export(table, dir.File("tabla.sql").c_str());
         warnings = writer.GetWarnings();
         return ReadAll(dir.File("tabla.sql"));
@@ -171,24 +178,14 @@ TEST_F(SqlScriptWriterTest, SqliteTextsOfManyCarriageReturnsGoInHexadecimal)
     };
     MemoBuilder memos(MemoBuilder::DBaseIV, 512);
     const auto few = memos.Add(lines(499)), many = memos.Add(lines(500));
-    memos.WriteTo(dir.File("tabla.dbt"));
     const TableBuilder table = TableBuilder().Version(0x8B).Field("T", 'C', 1000).Field("M", 'M', 10)
         .Record({ lines(499), MemoBuilder::Pointer(few) }).Record({ lines(500), MemoBuilder::Pointer(many) });
-    table.WriteTo(dir.File("tabla.dbf"));
-    mDBase opened;
-    ASSERT_EQ(opened.Open(dir.File("tabla.dbf").c_str()), 1);
-    MemoFile memo;
-    memo.Open(dir.File("tabla.dbf").c_str(), opened.GetVersion());
-    const CodePageConverter converter(kCodePageWindows1252);
-    SqlScriptWriter writer(SqlDialect::Named("sqlite"), "tabla", converter);
-    writer.SetMemoFile(&memo);
-    writer.Export(opened, dir.File("tabla.sql").c_str());
+    const std::string script = Script(table, "sqlite", kCodePageWindows1252, false, &memos);
     std::string joined;
     for (int i = 0; i < 499; ++i)
         joined += "\xC3\xB1'||char(13)||'";
     const std::string whole = "CAST(X'" + hex(lines(500)) + "' AS TEXT)";
-    EXPECT_NE(ReadAll(dir.File("tabla.sql")).find("('" + joined + "','" + joined + "'),\n(" + whole + "," + whole + ");"),
-              std::string::npos);
+    EXPECT_NE(script.find("('" + joined + "','" + joined + "'),\n(" + whole + "," + whole + ");"), std::string::npos);
 }
 
 TEST_F(SqlScriptWriterTest, NamesAreCutAtACharacterToWhatEachDatabaseKeeps)
@@ -288,17 +285,7 @@ TEST_F(SqlScriptWriterTest, MySqlStatementsAreAtMostOneMebibyte)
     } cases[] = { { "memos", withMemos, 40, false }, { "no memos", plain, 12000, true } };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        c.table.WriteTo(dir.File("tabla.dbf"));
-        memos.WriteTo(dir.File("tabla.dbt"));
-        mDBase table;
-        ASSERT_EQ(table.Open(dir.File("tabla.dbf").c_str()), 1);
-        MemoFile memo;
-        memo.Open(dir.File("tabla.dbf").c_str(), table.GetVersion());
-        const CodePageConverter converter(kCodePageWindows1252);
-        SqlScriptWriter writer(SqlDialect::Named("mysql"), "tabla", converter);
-        writer.SetMemoFile(&memo);
-        writer.Export(table, dir.File("tabla.sql").c_str());
-        const std::string script = ReadAll(dir.File("tabla.sql"));
+        const std::string script = Script(c.table, "mysql", kCodePageWindows1252, false, &memos);
 
         // Each row on a line of its own; a statement ends with its last row.
         size_t rows = 0;

@@ -292,15 +292,17 @@ TEST_F(SqlScriptWriterTest, MySqlStatementsAreAtMostOneMebibyte)
         for (size_t at = script.find("INSERT INTO"); at != std::string::npos; at = script.find("INSERT INTO", at)) {
             const size_t end = script.find(");\n", at) + 3;
             const auto count = static_cast<size_t>(std::count(script.begin() + at, script.begin() + end, '\n')) - 1;
-            if (count > 1)
+            if (count > 1) {
                 EXPECT_LE(end - at, 1024u * 1024) << "statement from " << at;
-            else
+            } else {
                 EXPECT_GT(end - at, 1500000u) << "a row alone, from " << at;
+            }
             // A row is in the next statement only where it would make this
             // one too long.
             const size_t next = script.find('\n', end) + 1;
-            if (c.full && script.compare(end, 6, "INSERT") == 0)
+            if (c.full && script.compare(end, 6, "INSERT") == 0) {
                 EXPECT_GT(end - at + script.find('\n', next) - next, 1024u * 1024) << "statement from " << at;
+            }
             rows += count;
             at = end;
         }

@@ -37,10 +37,11 @@ const char kHelp[] =
     "  --skip-deleted  no escribe los registros marcados como borrados\n"
     "\n"
     "SQL:\n"
-    "  --sql[=postgresql|sqlite]  un script que crea la tabla con sus tipos y la\n"
-    "                carga, en UTF-8, con los memos (por omisi\xF3n, PostgreSQL);\n"
-    "                la salida se llama como la tabla con la extensi\xF3n .sql\n"
-    "  --replace     con --sql, borra antes la tabla si ya existe\n"
+    "  --sql[=postgresql|sqlite|mysql]  un script que crea la tabla con sus tipos\n"
+    "                y la carga, en UTF-8, con los memos (por omisi\xF3n, PostgreSQL;\n"
+    "                mysql vale para MySQL y MariaDB); la salida se llama como la\n"
+    "                tabla con la extensi\xF3n .sql\n"
+    "  --replace     con --sql, reemplaza la tabla si ya existe\n"
     "\n"
     "Salida:\n"
     "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas;\n"
@@ -118,7 +119,7 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
         } else if (StartsWith(argument, "--sql=")) {
             options.Sql = argument.substr(6);
             if (!SqlDialect::Named(*options.Sql))
-                throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql o sqlite.\n" };
+                throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql, sqlite o mysql.\n" };
         } else if (argument == "--replace") {
             options.Replace = true;
         } else if (argument == "--memo") {

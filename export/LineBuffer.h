@@ -105,6 +105,15 @@ public:
     }
     ORVALIS_ALWAYS_INLINE void Keep(const char* end) { m_size = static_cast<size_t>(end - m_bytes.get()); }
 
+    // The count bytes at `at` become the text, and the bytes after them move.
+    void Replace(size_t at, size_t count, std::string_view text)
+    {
+        Reserve(text.size());
+        std::memmove(m_bytes.get() + at + text.size(), m_bytes.get() + at + count, m_size - at - count);
+        std::memcpy(m_bytes.get() + at, text.data(), text.size());
+        m_size = m_size - count + text.size();
+    }
+
     size_t Size() const { return m_size; }
     const char* Data() const { return m_bytes.get(); }
     std::string_view View(size_t from = 0) const { return { m_bytes.get() + from, m_size - from }; }

@@ -6,6 +6,8 @@ std::unique_ptr<SqlDialect> SqlDialect::Named(std::string_view name)
         return MakePostgreSqlDialect();
     if (name == "sqlite")
         return MakeSqliteDialect();
+    if (name == "mysql")
+        return MakeMySqlDialect();
     return nullptr;
 }
 
@@ -69,6 +71,18 @@ std::string SqlDialect::CreateTable(const SqlTable& table) const
     const std::string name = Quoted(table.Name);
     return (table.Replace ? "DROP TABLE IF EXISTS " + name + ";\n" : "") + "CREATE TABLE " + name + " (\n" +
            ColumnDefinitions(table) + ");\n";
+}
+
+SqlSpelling SqlDialect::InsertSpelling()
+{
+    SqlSpelling spelling;
+    spelling.Null = ShortText("NULL");
+    spelling.True = ShortText("1");
+    spelling.False = ShortText("0");
+    spelling.Quote = '\'';
+    spelling.BytesOpen = ShortText("X'");
+    spelling.BytesClose = ShortText("'");
+    return spelling;
 }
 
 std::string SqlDialect::Cut(std::string name, size_t longest, bool characters)

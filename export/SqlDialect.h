@@ -71,6 +71,13 @@ struct SqlRows {
     bool LengthAtMost = false;
 };
 
+// Texts a dialect writes as hexadecimal UTF-8 instead, between Open and
+// Close: those with more than After carriage returns (0: none).
+struct SqlHexTexts {
+    std::uint64_t After = 0;
+    std::string Open, Close;
+};
+
 // The fixed texts of values.
 struct SqlSpelling {
     ShortText Null, True, False;
@@ -86,7 +93,8 @@ class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
 
-    // The dialect of the command line's --sql=NAME; null for a name not known.
+    // The dialect of the command line's --sql=NAME (postgresql, sqlite,
+    // mysql); null for a name not known.
     static std::unique_ptr<SqlDialect> Named(std::string_view name);
 
     // A name (UTF-8, lower-cased) as the database keeps it: cut at a
@@ -107,6 +115,7 @@ public:
     // it becomes U+FFFD, and is counted.
     virtual std::string EscapedByte(char c) const = 0;
     virtual bool HoldsNul() const { return false; }
+    virtual SqlHexTexts HexTexts() const { return {}; }
     // An infinity or NaN; none when the column cannot hold it (NULL, counted).
     virtual std::optional<std::string_view> SpecialDouble(double value) const = 0;
 
@@ -133,6 +142,9 @@ protected:
     std::string QuotedList(const std::vector<std::string>& names) const; // ("a", "b")
     // CREATE TABLE, after DROP TABLE IF EXISTS where the table is replaced.
     std::string CreateTable(const SqlTable& table) const;
+    // Values as INSERT statements take them: NULL, 1 and 0 for booleans,
+    // texts between quotes, blobs as X'...'.
+    static SqlSpelling InsertSpelling();
     // Cut to `longest` bytes, or characters, at a character's start.
     static std::string Cut(std::string name, size_t longest, bool characters);
     // Between quotes, its own quotes doubled.
@@ -143,5 +155,6 @@ protected:
 };
 
 // Each dialect, in a file of its own.
+std::unique_ptr<SqlDialect> MakeMySqlDialect();
 std::unique_ptr<SqlDialect> MakePostgreSqlDialect();
 std::unique_ptr<SqlDialect> MakeSqliteDialect();

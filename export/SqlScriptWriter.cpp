@@ -120,6 +120,7 @@ struct SqlScriptWriter::ByteForms {
     char Form[256][16];         // at most 14 bytes, then anything
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
+    std::uint8_t Returns[256];  // the carriage returns of its UTF-8
     // Eight bytes are copied as they are where none is below 0x20, none is
     // a Special and, Converting, none is above 0x7F, as most are; never
     // without Words.
@@ -132,23 +133,36 @@ struct SqlScriptWriter::ByteForms {
 
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
                                  const CodePageConverter& converter)
-    : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling())
+    : m_dialect(std::move(dialect)), m_rows(m_dialect->Rows()), m_spelling(m_dialect->Spelling()),
+      m_hexTexts(m_dialect->HexTexts()), m_hexAfter(m_hexTexts.After > 0 ? m_hexTexts.After : ~std::uint64_t{ 0 })
 {
     m_table.Name = m_dialect->Fitted(LowerCase(tableName));
     SetConverter(&converter);
-    m_escapes = MakeForms(nullptr);
+    m_escapes = MakeForms(nullptr, false);
     if (converter.ConvertsByTable())
-        m_forms = MakeForms(&converter);
+        m_forms = MakeForms(&converter, false);
+    if (m_hexTexts.After > 0) {
+        m_hexEscapes = MakeForms(nullptr, true);
+        if (converter.ConvertsByTable())
+            m_hexForms = MakeForms(&converter, true);
+    }
 }
 
 SqlScriptWriter::~SqlScriptWriter() = default;
 
-std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter) const
+std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const CodePageConverter* converter,
+                                                                     bool hex) const
 {
-    std::string escaped[0x80];
-    for (int c = 0; c < 0x80; ++c)
-        escaped[c] = c == 0 && !m_dialect->HoldsNul() ? std::string(kReplacement)
-                                                      : m_dialect->EscapedByte(static_cast<char>(c));
+    // Each byte of a text's UTF-8 as the dialect writes it, or in
+    // hexadecimal; a NUL the database does not hold becomes U+FFFD.
+    const bool nul = !m_dialect->HoldsNul();
+    const auto escaped = [&](unsigned char c) -> std::string {
+        if (c == 0 && nul)
+            return hex ? "efbfbd" : std::string(kReplacement);
+        if (hex)
+            return { kHexDigits[c >> 4], kHexDigits[c & 15] };
+        return c < 0x80 ? m_dialect->EscapedByte(static_cast<char>(c)) : std::string(1, static_cast<char>(c));
+    };
     auto forms = std::make_unique<ByteForms>();
     std::vector<std::uint64_t> specials;
     for (unsigned b = 0; b < 256; ++b) {
@@ -161,14 +175,14 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
         }
         std::string form;
         for (const char c : utf8) {
-            const auto ascii = static_cast<unsigned char>(c);
-            form += ascii < 0x80 ? escaped[ascii] : std::string(1, c);
-            replaced = replaced || (ascii == 0 && !m_dialect->HoldsNul());
+            form += escaped(static_cast<unsigned char>(c));
+            replaced = replaced || (c == 0 && nul);
         }
         std::memcpy(forms->Form[b], form.data(), std::min(form.size(), sizeof forms->Form[b]));
         forms->Length[b] = static_cast<std::uint8_t>(form.size());
         forms->Replaced[b] = replaced;
-        if (b >= 0x20 && b < 0x80 && form != std::string(1, one))
+        forms->Returns[b] = static_cast<std::uint8_t>(std::count(utf8.begin(), utf8.end(), '\r'));
+        if (b >= 0x20 && (b < 0x80 || !converter) && form != std::string(1, one))
             specials.push_back(0x0101010101010101u * b);
     }
     // Only a table that keeps ASCII keeps the words of plain letters.
@@ -217,6 +231,22 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         m_table.Columns.push_back(std::move(column));
     }
     m_dialect->SetTypes(m_table.Columns);
+
+    // Where statements are kept under a length: the most a byte of a text
+    // becomes (a single-byte page's form, or a character of up to 3 bytes,
+    // or an ASCII byte's escape), and what the fields in the record take.
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    m_textBytes = *std::max_element(forms.Length, forms.Length + 256);
+    if (!m_forms)
+        m_textBytes = std::max<unsigned>(m_textBytes, 3);
+    m_recordBytes = 2;
+    m_memoColumns = 0;
+    for (const SqlColumn& column : m_table.Columns) {
+        const bool memo = column.Value == SqlValue::MemoText || column.Value == SqlValue::MemoBinary;
+        m_recordBytes += 1 + (memo ? 0 : MostBytes(column, column.Descriptor->Length));
+        m_memoColumns += memo;
+    }
+    m_found.assign(m_table.Columns.size(), Found());
 }
 
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
@@ -226,19 +256,9 @@ void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
     m_statementRows = 0;
 }
 
-void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, LineBuffer& out)
 {
-    const bool inserts = m_rows.Inserts;
     const char separator = m_rows.Separator;
-    if (inserts) {
-        if (m_statementRows == 0) {
-            m_statementStart = Position(out);
-            out.Append(m_insert);
-        } else {
-            out.Append(",\n");
-        }
-        out.Append('(');
-    }
     const SqlColumn* const first = m_table.Columns.data();
     const SqlColumn* const end = first + m_table.Columns.size();
     for (const SqlColumn* column = first; column != end; ++column) {
@@ -246,13 +266,61 @@ void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
             out.Append(separator);
         AppendValue(table, *column, out);
     }
-    if (!inserts) {
+}
+
+void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
+{
+    if (!m_rows.Inserts) {
+        AppendValues(table, out);
         out.Append('\n');
         return;
     }
+    if (m_rows.LengthAtMost) {
+        AppendRowAtMost(table, out);
+        return;
+    }
+    StartRow(out);
+    AppendValues(table, out);
     out.Append(')');
     if (++m_statementRows == m_rows.StatementRows || Position(out) - m_statementStart >= m_rows.StatementBytes)
         EndStatement(out);
+}
+
+void SqlScriptWriter::AppendRowAtMost(const mDBase& table, LineBuffer& out)
+{
+    // A row that makes the statement too long becomes the first of the
+    // next; one that a memo may send to the file in part while it is
+    // written is told by the most it can take.
+    bool told = false;
+    const std::uint64_t rowStart = Position(out);
+    if (m_memoColumns) {
+        const std::uint64_t most = RowBytes(table);
+        told = out.Size() + most >= kBlockSize;
+        if (told && m_statementRows > 0 && rowStart - m_statementStart + most + 4 > m_rows.StatementBytes)
+            EndStatement(out);
+    }
+    StartRow(out);
+    AppendValues(table, out);
+    out.Append(')');
+    // The ",\n" before the row becomes the end of one statement and the
+    // start of the next, ";\n" counted.
+    if (!told && m_statementRows > 0 && Position(out) - m_statementStart + 2 > m_rows.StatementBytes) {
+        out.Replace(static_cast<size_t>(rowStart - (Position(out) - out.Size())), 2, ";\n" + m_insert);
+        m_statementStart = rowStart + 2;
+        m_statementRows = 0;
+    }
+    ++m_statementRows;
+}
+
+ORVALIS_ALWAYS_INLINE void SqlScriptWriter::StartRow(LineBuffer& out)
+{
+    if (m_statementRows > 0) {
+        out.Append(ShortText(",\n("));
+        return;
+    }
+    m_statementStart = Position(out);
+    out.Append(m_insert);
+    out.Append('(');
 }
 
 void SqlScriptWriter::EndStatement(LineBuffer& out)
@@ -260,6 +328,43 @@ void SqlScriptWriter::EndStatement(LineBuffer& out)
     if (m_statementRows > 0)
         out.Append(";\n");
     m_statementRows = 0;
+}
+
+std::uint64_t SqlScriptWriter::MostBytes(const SqlColumn& column, std::uint64_t length) const
+{
+    std::uint64_t most = 0;
+    switch (column.Value) {
+    case SqlValue::Characters:
+    case SqlValue::OtherText:
+    case SqlValue::MemoText:
+        most = 2 + length * m_textBytes;
+        break;
+    case SqlValue::MemoBinary:
+    case SqlValue::InlineBinary:
+        most = m_spelling.BytesOpen.Length + m_spelling.BytesClose.Length + 2 * length;
+        break;
+    default:
+        // A number (with a sign or a 0 more than stored), a date, a time, a
+        // double, a boolean.
+        most = 2 + std::max<std::uint64_t>(length, 30);
+        break;
+    }
+    return std::max<std::uint64_t>(most, m_spelling.Null.Length);
+}
+
+std::uint64_t SqlScriptWriter::RowBytes(const mDBase& table)
+{
+    // The record's memos are found before it is written: their lengths are
+    // part of it. The parentheses and separators are counted once.
+    std::uint64_t most = m_recordBytes;
+    for (const SqlColumn& column : m_table.Columns) {
+        if (column.Value != SqlValue::MemoText && column.Value != SqlValue::MemoBinary)
+            continue;
+        Found& found = m_found[static_cast<size_t>(column.Field)];
+        found.Result = FindMemo(table, column.Field, found.Memo);
+        most += MostBytes(column, found.Result == MemoFound::Found ? found.Memo.Length : 0);
+    }
+    return most;
 }
 
 void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
@@ -331,12 +436,27 @@ void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored,
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    if (text.size() > m_hexAfter && AppendHexText(out, text, field))
+        return;
     AppendQuote(out);
     if (m_forms)
         AppendByForms(out, text, field, *m_forms);
     else
         AppendByForms(out, Converted(text, field), field, *m_escapes); // UTF-8 or a multibyte page
     AppendQuote(out);
+}
+
+bool SqlScriptWriter::AppendHexText(LineBuffer& out, std::string_view text, int field)
+{
+    if (Returns(text, m_forms ? *m_forms : *m_escapes) <= m_hexTexts.After)
+        return false;
+    out.Append(m_hexTexts.Open);
+    if (m_forms)
+        AppendByForms(out, text, field, *m_hexForms);
+    else
+        AppendByForms(out, Converted(text, field), field, *m_hexEscapes);
+    out.Append(m_hexTexts.Close);
+    return true;
 }
 
 void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored,
@@ -513,6 +633,14 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     }
 }
 
+std::uint64_t SqlScriptWriter::Returns(std::string_view text, const ByteForms& forms)
+{
+    std::uint64_t count = 0;
+    for (const char c : text)
+        count += forms.Returns[static_cast<unsigned char>(c)];
+    return count;
+}
+
 void SqlScriptWriter::AppendBytes(LineBuffer& out, std::string_view bytes) const
 {
     out.Append(m_spelling.BytesOpen);
@@ -533,7 +661,16 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
 {
     const int i = column.Field;
     MemoFile::Memo memo;
-    if (FindMemo(table, i, memo) != MemoFound::Found) {
+    MemoFound result;
+    if (m_rows.LengthAtMost) {
+        // Found already, where the row's length was told.
+        const Found& found = m_found[static_cast<size_t>(i)];
+        result = found.Result;
+        memo = found.Memo;
+    } else {
+        result = FindMemo(table, i, memo);
+    }
+    if (result != MemoFound::Found) {
         out.Append(m_spelling.Null); // none, or unreadable and counted
         return;
     }
@@ -549,6 +686,8 @@ void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, L
         out.Append(m_spelling.Null);
         return;
     }
+    if (memo.Length > m_hexAfter && AppendHexMemo(memo, i, out))
+        return;
     // A single-byte page's bytes through its table, as the texts of fields;
     // others converted first.
     const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
@@ -601,3 +740,18 @@ bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& valu
     return true;
 }
 
+bool SqlScriptWriter::AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out)
+{
+    // Its carriage returns counted first, in a pass of its own.
+    std::uint64_t returns = 0;
+    const ByteForms& forms = m_forms ? *m_forms : *m_escapes;
+    ExportWriter::AppendMemo(memo, field, false, out, [&](std::string_view piece) { returns += Returns(piece, forms); });
+    if (returns <= m_hexTexts.After)
+        return false;
+    const ByteForms& hex = m_forms ? *m_hexForms : *m_hexEscapes;
+    out.Append(m_hexTexts.Open);
+    ExportWriter::AppendMemo(memo, field, !m_forms, out,
+                             [&](std::string_view piece) { AppendByForms(out, piece, field, hex); });
+    out.Append(m_hexTexts.Close);
+    return true;
+}

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CodePageConverter;
 
@@ -64,10 +65,17 @@ protected:
 
 private:
     struct ByteForms;
-    std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter) const;
+    std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter, bool hex) const;
 
+    void AppendValues(const mDBase& table, LineBuffer& out);
     void AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    // An INSERT row: its start, and the row where statements are kept under
+    // a length.
+    void StartRow(LineBuffer& out);
+    void AppendRowAtMost(const mDBase& table, LineBuffer& out);
     void AppendCharacters(LineBuffer& out, std::string_view stored, int field);
+    // A text the dialect writes in hexadecimal, if it is one.
+    bool AppendHexText(LineBuffer& out, std::string_view text, int field);
     // Converted (by a single-byte page's table) and escaped at once.
     void AppendByForms(LineBuffer& out, std::string_view text, int field, const ByteForms& forms);
     template <bool Converting, bool TwoSpecials>
@@ -79,21 +87,39 @@ private:
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
     void AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value, int field);
+    // The carriage returns of a text, in the UTF-8 of its bytes.
+    static std::uint64_t Returns(std::string_view text, const ByteForms& forms);
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
     void AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    bool AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out);
     void EndStatement(LineBuffer& out);
+    // The most bytes a value of the column takes, of a field or memo of that
+    // length; and a row of the record the table holds.
+    std::uint64_t MostBytes(const SqlColumn& column, std::uint64_t length) const;
+    std::uint64_t RowBytes(const mDBase& table);
 
     const std::unique_ptr<const SqlDialect> m_dialect;
     bool m_partOfScript = false;
     const SqlRows m_rows;
     const SqlSpelling m_spelling;
+    const SqlHexTexts m_hexTexts;
+    const std::uint64_t m_hexAfter; // the longest text never in hexadecimal
     SqlTable m_table;
     std::string m_insert; // the start of each INSERT statement
     // The rows and bytes of the INSERT statement being written.
     std::uint32_t m_statementRows = 0;
     std::uint64_t m_statementStart = 0;
     std::string m_scratch;
+    unsigned m_textBytes = 0;         // the most a text's byte becomes
+    std::uint64_t m_recordBytes = 0;  // the most a row takes, its memos apart
+    size_t m_memoColumns = 0;
+    struct Found {
+        MemoFound Result = MemoFound::None;
+        MemoFile::Memo Memo;
+    };
+    std::vector<Found> m_found;       // a row's memos, by field
     std::unique_ptr<ByteForms> m_escapes; // a UTF-8 text's bytes
     std::unique_ptr<ByteForms> m_forms;   // a single-byte page's, converted
+    std::unique_ptr<ByteForms> m_hexEscapes, m_hexForms; // the same in hexadecimal
 };

@@ -35,17 +35,7 @@ public:
         return rows;
     }
 
-    SqlSpelling Spelling() const override
-    {
-        SqlSpelling spelling;
-        spelling.Null = ShortText("NULL");
-        spelling.True = ShortText("1");
-        spelling.False = ShortText("0");
-        spelling.Quote = '\'';
-        spelling.BytesOpen = ShortText("X'");
-        spelling.BytesClose = ShortText("'");
-        return spelling;
-    }
+    SqlSpelling Spelling() const override { return InsertSpelling(); }
 
     std::string EscapedByte(char c) const override
     {
@@ -56,6 +46,13 @@ public:
         if (c == '\r')
             return "'||char(13)||'";
         return std::string(1, c);
+    }
+
+    SqlHexTexts HexTexts() const override
+    {
+        // Each carriage return joins two texts, and SQLite refuses an
+        // expression of more than 1,000 joins: a text of more goes whole.
+        return { 499, "CAST(X'", "' AS TEXT)" };
     }
 
     std::optional<std::string_view> SpecialDouble(double value) const override

@@ -41,15 +41,16 @@ bool WriteFile(const std::string& path, const std::uint8_t* data, size_t size)
 // double-byte page or UTF-8, so that memo pieces cut characters.
 void WriteWithMemos(mDBase& table, MemoFile& memo, bool utf8)
 {
-    static const CodePageConverter dbcs(932), unicode(kCodePageUtf8);
+    static const CodePageConverter dbcs(932), unicode(kCodePageUtf8), latin(kCodePageWindows1252);
     const CodePageConverter& converter = utf8 ? unicode : dbcs;
     static TextExportWriter tab(ExportFormat::TabSeparated, "\t");
     static TextExportWriter csv(ExportFormat::CommaSeparated, ",");
     static SqlScriptWriter postgres(SqlDialect::Named("postgresql"), "t", dbcs),
-        sqlite(SqlDialect::Named("sqlite"), "t", unicode);
+        sqlite(SqlDialect::Named("sqlite"), "t", unicode), mysql(SqlDialect::Named("mysql"), "t", latin);
     tab.SetConverter(&converter);
     csv.SetSkipDeleted(utf8);
-    ExportWriter* writers[] = { &tab, &csv, &postgres, &sqlite };
+    mysql.SetSkipDeleted(!utf8);
+    ExportWriter* writers[] = { &tab, &csv, &postgres, &sqlite, &mysql };
     for (ExportWriter* writer : writers) {
         writer->SetMemoFile(&memo);
         CFile out;

@@ -1,30 +1,39 @@
 #!/usr/bin/python3
-"""Loads what `orvalis-export --sql` writes into a real PostgreSQL (psql) and a
-real SQLite (the sqlite3 shell), reads every value back typed and compares it
-with what dbfread reads from the table: tables that python3-dbf and Perl's
-XBase write and tables written here byte by byte (dBase III, dBase IV with a
-.dbt memo file, dBase level 7). Also the warnings on junk values, and that a
-script loaded again fails and leaves the table as it was, unless written with
---replace.
+"""Loads what `orvalis-export --sql` writes into a real PostgreSQL (psql), a
+real SQLite (the sqlite3 shell) and a real MariaDB (the mariadb client), reads
+every value back typed and compares it with what dbfread reads from the table:
+tables that python3-dbf and Perl's XBase write and tables written here byte by
+byte (dBase III, dBase IV with a .dbt memo file, dBase level 7, wide rows, long
+names). Also the warnings on junk values, and that a script loaded again fails
+and leaves the table as it was, unless written with --replace; in MariaDB,
+that a --replace load that fails part-way leaves the table as it was too.
 
     /usr/bin/python3 tests/peers/check_sql.py build/native/cli/orvalis-export
 
-The PostgreSQL cluster is its own, in a temporary folder, on a Unix socket
-only, and is stopped at the end. Where it cannot start, only SQLite is
-checked, unless ORVALIS_REQUIRE_POSTGRESQL=1 makes that a failure.
+The PostgreSQL cluster and the MariaDB server are their own, each in a
+temporary folder, on a Unix socket only, and are stopped at the end whatever
+happens. Where one cannot start, the others are checked, unless
+ORVALIS_REQUIRE_POSTGRESQL=1 or ORVALIS_REQUIRE_MARIADB=1 makes that a
+failure. Another script of this folder can start them the same way:
+
+    with check_sql.databases(folder) as (started, skipped):
+        for db in started: db.load(script); db.read(table)
 """
+import contextlib
 import datetime as dt
 import glob
 import math
 import os
 import pwd
 import re
+import shutil
 import signal
 import sqlite3
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 from decimal import Decimal
 
 from dbfread import DBF
@@ -37,7 +46,8 @@ INT_MIN, INT_MAX = check_peers.INT_MIN, check_peers.INT_MAX
 
 
 def raw_table(path, version, fields, records, memos=()):
-    """A table written byte by byte: fields (name, type, length, decimals),
+    """A table written byte by byte: fields (name, type, length, decimals; a
+    length past 255 keeps its high byte where the decimals go, as Clipper does),
     records (flag, values) with values as text or bytes, numbers right-aligned.
     memos: the texts of a dBase IV .dbt with 1024-byte blocks; a value that
     is an int in a memo field points at that memo (1-based)."""
@@ -56,7 +66,7 @@ def raw_table(path, version, fields, records, memos=()):
     for name, kind, length, places in fields:
         name = name.encode('cp1252').ljust(32 if level7 else 11, b'\0')
         head += (name + kind.encode() + (b'' if level7 else bytes(4))
-                 + bytes([length, places])).ljust(size, b'\0')
+                 + bytes([length & 0xFF, length >> 8 or places])).ljust(size, b'\0')
     body = b''
     for flag, values in records:
         body += flag
@@ -138,6 +148,25 @@ LEVEL7_RECORDS += [(b' ', ('r%d' % n, level7_int(n * 4099 - 2**21), level7_int(n
                    for n in range(6, 1000)]
 
 
+# Character fields past the rows MySQL and MariaDB take as VARCHAR: InnoDB's
+# 8,126 bytes in a page (a real table: 145 fields, 3,541 characters in "C"
+# fields), and the server's 65,535 bytes. Full texts of 3-byte characters.
+WIDE_LENGTHS = [20 + n % 32 for n in range(100)]
+WIDE_FIELDS = ([('C%02d' % n, 'C', length, 0) for n, length in enumerate(WIDE_LENGTHS)]
+               + [('N%02d' % n, 'N', 10, 2) for n in range(30)] + [('D%02d' % n, 'D', 8, 0) for n in range(15)])
+WIDE_RECORDS = [(b' ', ['€ñ'[n % 2] * length for n, length in enumerate(WIDE_LENGTHS)]
+                 + ['%.2f' % (n * 1.5) for n in range(30)] + ['2024%02d%02d' % (n % 12 + 1, n + 1) for n in range(15)]),
+                (b' ', ['x%d' % n for n in range(100)] + [''] * 45)]
+LONG_FIELDS = [('L%02d' % n, 'C', 300, 0) for n in range(60)]
+LONG_RECORDS = [(b' ', ['%02d' % n + 'é' * 297 + '€' for n in range(60)]), (b' ', [''] * 60)]
+# A memo past the 1 MiB of a MySQL statement, between short ones.
+BIG_MEMOS = [b'corto', b''.join(b'%07d \\ \'q\' \xe9\r\n' % n for n in range(120000)), b'otro']
+BIG_RECORDS = [(b' ', (str(n), n)) for n in (1, 2, 3)]
+# Table names of 64 characters and more, cut at a character to what each
+# database keeps.
+LONG_NAMES = ['Ñandú' * 12 + 'abcd', 'Tabla_de_clientes_de_la_delegación_de_Logroño_con_un_nombre_larguísimo']
+
+
 def write_tables(folder):
     """The tables, by file name."""
     tables = {}
@@ -151,9 +180,15 @@ def write_tables(folder):
             ('Select.dbf', 0x03, DBASE3_FIELDS, DBASE3_RECORDS, ()),
             ('dbase4.dbf', 0x8B, DBASE4_FIELDS, DBASE4_RECORDS, DBASE4_MEMOS),
             ('level7.dbf', 0x04, LEVEL7_FIELDS, LEVEL7_RECORDS, ()),
-            ('empty.dbf', 0x03, DBASE4_FIELDS[:2], [], ())):
+            ('empty.dbf', 0x03, DBASE4_FIELDS[:2], [], ()),
+            ('ancha.dbf', 0x03, WIDE_FIELDS, WIDE_RECORDS, ()),
+            ('larga.dbf', 0x03, LONG_FIELDS, LONG_RECORDS, ()),
+            ('memogrande.dbf', 0x8B, DBASE4_FIELDS[:1] + DBASE4_FIELDS[4:], BIG_RECORDS, BIG_MEMOS)):
         tables[name] = os.path.join(folder, name)
         raw_table(tables[name], version, fields, records, memos)
+    for name in LONG_NAMES:
+        tables[name + '.dbf'] = os.path.join(folder, name + '.dbf')
+        shutil.copy(tables['level7.dbf'], tables[name + '.dbf'])
     return tables
 
 
@@ -252,7 +287,7 @@ def column_names(fields):
     return names
 
 
-def expected(path, skip_deleted):
+def expected(path, skip_deleted, db):
     """Column names, (record number, values) of the rows, and the warnings."""
     # With a one-byte code page 'replace' differs from 'strict' only where
     # 1252 maps no character: U+FFFD, as the export writes it.
@@ -273,7 +308,7 @@ def expected(path, skip_deleted):
                 values[n] = None
         for n in visible:
             name = table.fields[n].name
-            if values[n] is Junk:
+            if values[n] is Junk or not db.holds(values[n]):
                 junk.append((number, name))
                 values[n] = None
             if isinstance(values[n], bytes):
@@ -296,7 +331,46 @@ class Skip(Exception):
     pass
 
 
-class Postgres:
+class Database:
+    """What the checks ask of every database: load(script) runs a script as
+    the database's own client does and gives its CompletedProcess; read(table)
+    gives the column names and the rows; wants(value) the values that may
+    stand for one of dbfread's; holds(value) whether it can at all."""
+    longest, in_characters = 63, False  # the names it keeps
+
+    def start(self):
+        pass
+
+    def stop(self):
+        pass
+
+    @staticmethod
+    def wants(value):
+        return [value]
+
+    @staticmethod
+    def holds(value):
+        return True
+
+    def table_name(self, stem):
+        """The table a file of that name loads into: lower-cased and cut."""
+        if self.in_characters:
+            return stem.lower()[:self.longest].rstrip(' ')
+        return stem.lower().encode()[:self.longest].decode('utf-8', 'ignore')
+
+    def run_as_owner(self, folder, user):
+        """As root, the server runs as its own user, in a folder it owns."""
+        if os.geteuid() != 0:
+            return []
+        try:
+            owner = pwd.getpwnam(user)
+        except KeyError:
+            raise Skip('no user %s to run the server as' % user)
+        os.chown(folder, owner.pw_uid, owner.pw_gid)
+        return ['runuser', '-u', user, '--']
+
+
+class Postgres(Database):
     name, dialect = 'PostgreSQL', 'postgresql'
 
     def __init__(self, folder):
@@ -313,14 +387,7 @@ class Postgres:
         if not found:
             raise Skip('no initdb under /usr/lib/postgresql/*/bin')
         self.bin = os.path.dirname(found[-1])
-        if os.geteuid() == 0:
-            # The server refuses to run as root.
-            try:
-                user = pwd.getpwnam('postgres')
-            except KeyError:
-                raise Skip('no user postgres to run the server as')
-            os.chown(self.folder, user.pw_uid, user.pw_gid)
-            self.run_as = ['runuser', '-u', 'postgres', '--']
+        self.run_as = self.run_as_owner(self.folder, 'postgres')  # it refuses to run as root
         data = os.path.join(self.folder, 'data')
         self.tool('initdb', '-D', data, '-U', 'orvalis', '-A', 'trust', '-E', 'UTF8',
                   '--locale=C', '--no-sync')
@@ -368,12 +435,8 @@ class Postgres:
         finally:
             connection.close()
 
-    @staticmethod
-    def wants(value):
-        return [value]
 
-
-class Sqlite:
+class Sqlite(Database):
     name, dialect = 'SQLite', 'sqlite'
 
     def __init__(self, folder):
@@ -414,6 +477,122 @@ class Sqlite:
         return [value]
 
 
+class MariaDb(Database):
+    """A throwaway server from Debian's packages: mariadb-install-db and
+    mariadbd as user mysql, data and socket in its folder, no network."""
+    name, dialect = 'MariaDB', 'mysql'
+    longest, in_characters = 64, True
+
+    def __init__(self, folder):
+        self.folder, self.server = folder, None
+        self.socket = os.path.join(folder, 'socket')
+
+    def start(self):
+        try:
+            import pymysql
+        except ImportError:
+            raise Skip('no pymysql (python3-pymysql)')
+        self.pymysql = pymysql
+        programs = {name: shutil.which(name, path='/usr/bin:/usr/sbin')
+                    for name in ('mariadb-install-db', 'mariadbd', 'mariadb')}
+        if not all(programs.values()):
+            raise Skip('no %s (mariadb-server, mariadb-client)'
+                       % ', '.join(name for name, found in programs.items() if not found))
+        self.client = programs['mariadb']
+        run_as = self.run_as_owner(self.folder, 'mysql')
+        data, log = os.path.join(self.folder, 'data'), os.path.join(self.folder, 'log.err')
+        install = subprocess.run(run_as + [programs['mariadb-install-db'], '--no-defaults', '--datadir=' + data,
+                                           '--auth-root-authentication-method=normal', '--skip-test-db'],
+                                 capture_output=True, text=True, start_new_session=True, timeout=120)
+        if install.returncode:
+            raise Skip('mariadb-install-db failed (%d): %s' % (install.returncode, install.stderr.strip()))
+        # Own session: a Ctrl-C reaches this script, which stops the server.
+        self.server = subprocess.Popen(
+            run_as + [programs['mariadbd'], '--no-defaults', '--datadir=' + data, '--socket=' + self.socket,
+                      '--skip-networking', '--pid-file=' + os.path.join(self.folder, 'pid'),
+                      '--log-error=' + log, '--skip-grant-tables', '--innodb-flush-log-at-trx-commit=0'],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        for _ in range(300):
+            if self.server.poll() is not None:
+                break
+            try:
+                self.connect(None).close()
+                break
+            except pymysql.Error:
+                time.sleep(0.1)
+        else:
+            raise Skip('no connection after 30 seconds')
+        if self.server.poll() is not None:
+            tail = open(log).read().splitlines()[-4:] if os.path.exists(log) else []
+            raise Skip('\n  '.join(['mariadbd ended (%d)' % self.server.returncode] + tail))
+        connection = self.connect(None)
+        try:
+            connection.cursor().execute('CREATE DATABASE orvalis')
+        finally:
+            connection.close()
+
+    def connect(self, database='orvalis'):
+        return self.pymysql.connect(unix_socket=self.socket, user='root', database=database, charset='utf8mb4')
+
+    def stop(self):
+        # Also a start that failed or was interrupted half-way.
+        if self.server is None or self.server.poll() is not None:
+            return
+        self.server.terminate()
+        try:
+            self.server.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+            self.server.wait()
+
+    def load(self, script):
+        with open(script, 'rb') as f:
+            return subprocess.run([self.client, '--no-defaults', '--socket=' + self.socket, '-u', 'root',
+                                   'orvalis'], stdin=f, capture_output=True, timeout=120)
+
+    def read(self, table):
+        connection = self.connect()
+        try:
+            with connection.cursor() as cursor:
+                cursor.execute('SELECT * FROM `%s`' % table.replace('`', '``'))
+                return [d[0] for d in cursor.description], [list(row) for row in cursor.fetchall()]
+        finally:
+            connection.close()
+
+    @staticmethod
+    def wants(value):
+        return [int(value) if isinstance(value, bool) else value]  # BOOLEAN is TINYINT(1)
+
+    @staticmethod
+    def holds(value):
+        return not (isinstance(value, float) and not math.isfinite(value))  # DOUBLE has no infinity or NaN
+
+
+@contextlib.contextmanager
+def databases(folder):
+    """SQLite in `folder`, and PostgreSQL and MariaDB each started in a folder
+    of its own under /tmp (a socket's path must be short), all stopped and
+    removed whatever happens. Yields the databases that started and, by name,
+    why the others could not."""
+    servers = [Postgres(tempfile.mkdtemp(prefix='orvalis-pg-', dir='/tmp')),
+               MariaDb(tempfile.mkdtemp(prefix='orvalis-mariadb-', dir='/tmp'))]
+    started, skipped = [Sqlite(folder)], {}
+    try:
+        for server in servers:
+            try:
+                server.start()
+                started.append(server)
+            except Skip as why:
+                skipped[server.name] = str(why)
+        yield started, skipped
+    finally:
+        for server in servers:
+            try:
+                server.stop()
+            finally:
+                shutil.rmtree(server.folder, ignore_errors=True)
+
+
 WARNING = re.compile(r'Aviso: tabla .*?: (\w+)[^:]*: (\d+), el primero en el registro (\d+), '
                      r'campo (.*?); ')
 # Options, tables (None: all), whether the load succeeds, and whether the
@@ -431,9 +610,11 @@ def short(value):
     return text if len(text) < 160 else text[:150] + '...' + text[-10:]
 
 
-def check_run(exe, db, path, options, must_load, held_skip_deleted, script):
-    warnings = expected(path, '--skip-deleted' in options)[2]
-    names, rows, _ = expected(path, held_skip_deleted)
+def check_run(exe, db, path, options, must_load, held_skip_deleted, script, edit=None):
+    """Exports the table, loads the script (changed by `edit` first, if
+    given) and compares the table the database then holds with dbfread's."""
+    warnings = expected(path, '--skip-deleted' in options, db)[2]
+    names, rows, _ = expected(path, held_skip_deleted, db)
     run = subprocess.run([exe, '--sql=' + db.dialect, *options, '-o', script, path],
                          capture_output=True, timeout=120)
     stderr = run.stderr.decode('utf-8', 'backslashreplace')
@@ -453,12 +634,15 @@ def check_run(exe, db, path, options, must_load, held_skip_deleted, script):
         text.decode('utf-8')
     except UnicodeDecodeError as error:
         problems.append('the script is not UTF-8: %s' % error)
+    if edit:
+        with open(script, 'wb') as f:
+            f.write(edit(text))
     load = db.load(script)
     if (load.returncode == 0) != must_load:
         problems.append('the load %s (exit %d): %s' % ('failed' if must_load else 'succeeded',
                                                        load.returncode,
                                                        load.stderr.decode('utf-8', 'replace').strip()))
-    table = os.path.splitext(os.path.basename(path))[0].lower()
+    table = db.table_name(os.path.splitext(os.path.basename(path))[0])
     try:
         got_names, got_rows = db.read(table)
     except Exception as error:  # any driver's error: the table is not there as it should be
@@ -476,43 +660,70 @@ def check_run(exe, db, path, options, must_load, held_skip_deleted, script):
     return problems
 
 
+def cut_short(text):
+    """The script up to the middle of its second row."""
+    first = text.index(b'),\n(', text.index(b'INSERT INTO'))
+    return text[:first + 6]
+
+
+def refused(text):
+    """The script with a date the server refuses (in STRICT mode)."""
+    assert text.count(b"'2024-01-01'") == 1
+    return text.replace(b"'2024-01-01'", b"'2024-13-45'")
+
+
+def check_mariadb(exe, db, tables, script):
+    """What MySQL and MariaDB need beyond the others: character fields past
+    the row's limits are TEXT, and a --replace load that fails part-way, cut
+    short or refused, leaves the table as it was; the next load goes through."""
+    problems = []
+    for name in ('ancha.dbf', 'larga.dbf'):
+        subprocess.run([exe, '--sql=mysql', '-o', script, tables[name]], capture_output=True, timeout=120)
+        with open(script, 'rb') as f:
+            text = f.read()
+        if b' TEXT,' not in text or b' VARCHAR(' not in text:
+            problems.append('%s: the row past its limit should take VARCHAR and TEXT columns' % name)
+    path = tables['dbase4.dbf']
+    problems += check_run(exe, db, path, ('--replace',), True, False, script)  # every record
+    for edit in (cut_short, refused):
+        problems += ['%s: %s' % (edit.__name__, problem) for problem in
+                     check_run(exe, db, path, ('--replace', '--skip-deleted'), False, False, script, edit)]
+    problems += check_run(exe, db, path, ('--replace', '--skip-deleted'), True, True, script)
+    return problems
+
+
 def main():
     exe = os.path.abspath(sys.argv[1])
-    require = os.environ.get('ORVALIS_REQUIRE_POSTGRESQL') == '1'
+    required = {name for name, variable in (('PostgreSQL', 'ORVALIS_REQUIRE_POSTGRESQL'),
+                                            ('MariaDB', 'ORVALIS_REQUIRE_MARIADB'))
+                if os.environ.get(variable) == '1'}
     # A kill runs the finally clauses, as a Ctrl-C does.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    failed, skipped = False, None
-    with tempfile.TemporaryDirectory() as folder, \
-            tempfile.TemporaryDirectory(prefix='orvalis-pg-', dir='/tmp') as pg_folder:
+    failed = False
+    with tempfile.TemporaryDirectory() as folder, databases(folder) as (started, skipped):
+        for name, why in skipped.items():
+            print('%s could not be started: %s' % (name, why))
+            failed = failed or name in required
         os.mkdir(os.path.join(folder, 'tables'))
         tables = write_tables(os.path.join(folder, 'tables'))
-        databases = [Sqlite(folder)]
-        postgres = Postgres(pg_folder)
-        try:
-            try:
-                postgres.start()
-                databases.append(postgres)
-            except Skip as why:
-                skipped = str(why)
-                print('PostgreSQL could not be started: %s' % skipped)
-                failed = require
-            for db in databases:
-                for options, names, must_load, held_skip_deleted in RUNS:
-                    for name in names or tables:
-                        problems = check_run(exe, db, tables[name], options, must_load,
-                                             held_skip_deleted, os.path.join(folder, 'out.sql'))
-                        for problem in problems:
-                            print('%s, %s%s: %s' % (db.name, name, ''.join(' ' + o for o in options),
-                                                    problem))
-                        failed = failed or bool(problems)
-        finally:
-            postgres.stop()
+        script = os.path.join(folder, 'out.sql')
+        for db in started:
+            for options, names, must_load, held_skip_deleted in RUNS:
+                for name in names or tables:
+                    problems = check_run(exe, db, tables[name], options, must_load, held_skip_deleted, script)
+                    for problem in problems:
+                        print('%s, %s%s: %s' % (db.name, name, ''.join(' ' + o for o in options), problem))
+                    failed = failed or bool(problems)
+            if db.dialect == 'mysql':
+                problems = check_mariadb(exe, db, tables, script)
+                for problem in problems:
+                    print('%s: %s' % (db.name, problem))
+                failed = failed or bool(problems)
     verdict = 'FAILED' if failed else 'OK'
-    if skipped:
-        print('sql loads: %d tables x SQLite compared: %s; PostgreSQL skipped: %s'
-              % (len(tables), verdict, skipped.splitlines()[0]))
-    else:
-        print('sql loads: %d tables x 2 databases compared: %s' % (len(tables), verdict))
+    names = ', '.join(db.name for db in started)
+    print('sql loads: %d tables x %d databases (%s) compared: %s%s'
+          % (len(tables), len(started), names, verdict,
+             ''.join('; %s skipped: %s' % (name, why.splitlines()[0]) for name, why in skipped.items())))
     return 1 if failed else 0
 
 

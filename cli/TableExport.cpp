@@ -32,7 +32,7 @@ struct TableJob {
     DatabaseContainer::LongNames Names;
     bool HasNames = false;
     std::string SqlName; // in UTF-8
-    std::vector<std::string> Columns;
+    SqlTable Table; // as the script creates it
     bool Failed = false;
 
     static TableJob Of(const std::string& path)
@@ -338,7 +338,7 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
         if (keys.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
                 SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter);
-                values.ColumnNames(opened.Table);
+                values.Described(opened.Table);
                 keys.Check(t, opened.Table, values, options.SkipDeleted);
             });
         if (jobs[t].Failed)
@@ -365,20 +365,19 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
             SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
             if (job.HasNames)
                 script.SetFieldNames(job.Names.Fields);
-            job.Columns = script.ColumnNames(opened.Table);
+            job.Table = script.Described(opened.Table);
             if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str()))
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");
         });
     DatabaseKeys keys = KeysOf(options, jobs, containers);
-    std::vector<std::string> tables;
-    std::vector<std::vector<std::string>> columns;
-    for (const TableJob& job : jobs) {
-        tables.push_back(job.SqlName);
-        columns.push_back(job.Columns);
-    }
+    std::vector<SqlTable> tables;
+    for (const TableJob& job : jobs)
+        tables.push_back(job.Table);
     const std::vector<SqlKey> declared =
-        keys.Declared(tables, columns, names, CodePageConverter(kCodePageWindows1252));
+        keys.Declared(tables, *dialect, names, CodePageConverter(kCodePageWindows1252));
+    for (const std::string& message : keys.TakeMessages())
+        WriteText(Stream::Error, message);
 
     CFile out;
     try {
@@ -413,7 +412,7 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
             script.SetPartOfScript(true);
             std::vector<SqlKey> inTable;
             for (const SqlKey& key : declared)
-                if (key.Table == job.SqlName && dialect->DeclaresInTable(key))
+                if (key.Table == job.SqlName)
                     inTable.push_back(key);
             script.SetTableKeys(std::move(inTable));
             try {

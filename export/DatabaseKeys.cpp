@@ -276,41 +276,60 @@ std::string DatabaseKeys::Describe(const Key& key)
     return std::string(KindName(key.Type)) + " " + key.Tag.GetString();
 }
 
-std::vector<SqlKey> DatabaseKeys::Declared(const std::vector<std::string>& tables,
-                                           const std::vector<std::vector<std::string>>& columns, SqlNames& names,
-                                           const CodePageConverter& tags) const
+std::vector<SqlKey> DatabaseKeys::Declared(const std::vector<SqlTable>& tables, const SqlDialect& dialect,
+                                           SqlNames& names, const CodePageConverter& tags)
 {
-    const auto name = [&](const std::string& table, const Key& key, const char* suffix) {
-        std::string utf8 = table + "_";
+    const auto name = [&](size_t t, const Key& key, const char* suffix) {
+        std::string utf8 = tables[t].Name + "_";
         tags.AppendUtf8(key.Tag.View(), utf8);
         return names.Add(utf8 + suffix);
     };
     const auto columnsOf = [&](size_t t, const Key& key) {
         std::vector<std::string> listed;
         for (const int field : key.Fields)
-            listed.push_back(columns[t][static_cast<size_t>(field)]);
+            listed.push_back(tables[t].Columns[static_cast<size_t>(field)].Name);
         return listed;
+    };
+    // A key the database cannot hold on its columns' types is left out too.
+    const auto holds = [&](size_t t, const SqlKey& declared, const std::string& what) {
+        const std::string problem = dialect.KeyProblem(declared, tables[t]);
+        if (!problem.empty())
+            Message("Aviso", m_tables[t].Name, "se omite " + what + ": " + problem + ".");
+        return problem.empty();
     };
     std::vector<SqlKey> declared;
     for (size_t t = 0; t < m_tables.size(); ++t) {
-        for (const Key& key : m_tables[t].Keys) {
+        for (Key& key : m_tables[t].Keys) {
             if (!key.Held)
                 continue;
             static const char* const suffix[] = { "_pkey", "_key", "_idx" };
             const auto kind = static_cast<size_t>(key.Type);
             const SqlKey::Kind types[] = { SqlKey::Kind::Primary, SqlKey::Kind::Unique, SqlKey::Kind::Index };
-            declared.push_back({ types[kind], name(tables[t], key, suffix[kind]),
-                                 tables[t], columnsOf(t, key), {}, {} });
+            SqlKey sql{ types[kind], {}, tables[t].Name, columnsOf(t, key), {}, {} };
+            key.Held = holds(t, sql, Describe(key));
+            if (!key.Held)
+                continue;
+            sql.Name = name(t, key, suffix[kind]);
+            declared.push_back(std::move(sql));
         }
     }
     for (const ForeignKey& foreign : m_foreignKeys) {
         if (!foreign.Held)
             continue;
         const Key& child = m_tables[foreign.Child].Keys[foreign.ChildKey];
-        declared.push_back({ SqlKey::Kind::Foreign,
-                             name(tables[foreign.Child], child, "_fkey"),
-                             tables[foreign.Child], columnsOf(foreign.Child, child), tables[foreign.Parent],
-                             columnsOf(foreign.Parent, m_tables[foreign.Parent].Keys[foreign.ParentKey]) });
+        const Key& parent = m_tables[foreign.Parent].Keys[foreign.ParentKey];
+        const std::string what = std::string("la clave for\xE1nea ") + child.Tag.GetString() + " hacia " +
+                                 m_tables[foreign.Parent].Name.GetString();
+        if (!parent.Held) {
+            Message("Aviso", m_tables[foreign.Child].Name, "se omite " + what + ": se ha omitido " + Describe(parent) + ".");
+            continue;
+        }
+        SqlKey sql{ SqlKey::Kind::Foreign, {}, tables[foreign.Child].Name, columnsOf(foreign.Child, child),
+                    tables[foreign.Parent].Name, columnsOf(foreign.Parent, parent) };
+        if (!holds(foreign.Child, sql, what))
+            continue;
+        sql.Name = name(foreign.Child, child, "_fkey");
+        declared.push_back(std::move(sql));
     }
     return declared;
 }

@@ -56,13 +56,13 @@ public:
     // its keys, and the foreign keys to and from it, out of the script.
     void DropTable(size_t t);
 
-    // The keys the script declares: those the data holds, named after their
-    // table and tag (converted to UTF-8 by `tags`). tables[t] is table t's
-    // name in the script and columns[t] its columns'; names holds the
-    // script's names of tables and keys.
-    std::vector<SqlKey> Declared(const std::vector<std::string>& tables,
-                                 const std::vector<std::vector<std::string>>& columns, SqlNames& names,
-                                 const CodePageConverter& tags) const;
+    // The keys the script declares: those the data holds and the dialect's
+    // database can hold on their columns, named after their table and tag
+    // (converted to UTF-8 by `tags`). tables[t] is table t as the script
+    // creates it; names holds the script's names of tables and keys. A key
+    // left out here is said, as those the data breaks are.
+    std::vector<SqlKey> Declared(const std::vector<SqlTable>& tables, const SqlDialect& dialect, SqlNames& names,
+                                 const CodePageConverter& tags);
 
     const std::vector<Key>& KeysOf(size_t t) const { return m_tables[t].Keys; }
     const std::vector<ForeignKey>& GetForeignKeys() const { return m_foreignKeys; }

@@ -17,6 +17,9 @@ constexpr unsigned kStoredByteBytes = 3;
 // The longest VARCHAR and TEXT, in utf8mb4 characters and in bytes.
 constexpr unsigned kLongestVarchar = 16383;
 constexpr unsigned kLongestText = 65535;
+// The most columns, and bytes, InnoDB takes in one key.
+constexpr size_t kKeyColumns = 16;
+constexpr unsigned kKeyBytes = 3072;
 
 // What a column adds to a row, as the server counts it and as InnoDB counts
 // it in the page. A column that can go off the page counts the 40 bytes
@@ -158,6 +161,36 @@ public:
     }
 
     std::string EndScript() const override { return {}; }
+
+    // Keys compare texts byte for byte, as the table's own index did and as
+    // the export checked them: the default collation would take "a" and "A"
+    // (or "e" and "\xE9") for one value.
+    std::string DeclaredType(const SqlColumn& column, bool inKey) const override
+    {
+        return inKey && column.Value == SqlValue::Characters && column.Type.rfind("VARCHAR", 0) == 0
+            ? column.Type + " COLLATE utf8mb4_bin" : column.Type;
+    }
+
+    std::string KeyProblem(const SqlKey& key, const SqlTable& table) const override
+    {
+        if (key.Columns.size() > kKeyColumns)
+            return "MySQL admite 16 columnas en una clave";
+        unsigned bytes = 0;
+        for (const std::string& name : key.Columns) {
+            const SqlColumn* column = ColumnNamed(table, name);
+            if (!column)
+                continue;
+            // TEXT and BLOB columns take part in a key only by a prefix,
+            // which would not be the key.
+            if (column->Type.find("TEXT") != std::string::npos || column->Type.find("BLOB") != std::string::npos)
+                return "su columna " + name + " es " + column->Type + ", que MySQL no admite en una clave";
+            const bool varchar = column->Type.rfind("VARCHAR(", 0) == 0;
+            bytes += varchar ? static_cast<unsigned>(std::stoul(column->Type.substr(8))) * kCharacterBytes : 8;
+        }
+        if (bytes > kKeyBytes)
+            return "sus columnas pasan de los 3072 bytes que MySQL admite en una clave";
+        return {};
+    }
 
 private:
     std::string Loading(const SqlTable& table) const { return Fitted(table.Name, 6) + "#carga"; }

@@ -71,6 +71,11 @@ public:
     std::string EndTable(const SqlTable& /*table*/) const override { return "\\.\n"; }
     std::string EndScript() const override { return "COMMIT;\n"; }
 
+    std::string KeyProblem(const SqlKey& key, const SqlTable& /*table*/) const override
+    {
+        return key.Columns.size() > 32 ? "PostgreSQL admite 32 columnas en una clave" : std::string();
+    }
+
 private:
     static std::string TypeOf(const SqlColumn& column)
     {

@@ -1,5 +1,7 @@
 #include "export/SqlDialect.h"
 
+#include <algorithm>
+
 std::unique_ptr<SqlDialect> SqlDialect::Named(std::string_view name)
 {
     if (name == "postgresql")
@@ -22,10 +24,15 @@ std::string SqlDialect::ColumnList(const SqlTable& table) const
 std::string SqlDialect::ColumnDefinitions(const SqlTable& table) const
 {
     std::vector<std::string> lines;
-    for (const SqlColumn& column : table.Columns)
-        lines.push_back(Quoted(column.Name) + " " + column.Type);
+    for (const SqlColumn& column : table.Columns) {
+        bool inKey = false;
+        for (const SqlKey& key : table.Keys)
+            inKey = inKey || std::find(key.Columns.begin(), key.Columns.end(), column.Name) != key.Columns.end();
+        lines.push_back(Quoted(column.Name) + " " + DeclaredType(column, inKey));
+    }
     for (const SqlKey& key : table.Keys)
-        lines.push_back(Constraint(key));
+        if (DeclaresInTable(key))
+            lines.push_back(Constraint(key));
     std::string definitions;
     for (const std::string& line : lines)
         definitions += "    " + line + (&line == &lines.back() ? "\n" : ",\n");
@@ -113,3 +120,12 @@ std::string SqlDialect::QuotedWith(std::string_view name, char quote)
     }
     return quoted + quote;
 }
+
+const SqlColumn* SqlDialect::ColumnNamed(const SqlTable& table, const std::string& name)
+{
+    for (const SqlColumn& column : table.Columns)
+        if (column.Name == name)
+            return &column;
+    return nullptr;
+}
+

@@ -54,7 +54,7 @@ struct SqlTable {
     std::string Name; // unquoted
     std::vector<SqlColumn> Columns;
     bool Replace = false; // whatever table of that name the database holds goes
-    std::vector<SqlKey> Keys; // those its CREATE TABLE declares
+    std::vector<SqlKey> Keys; // its own and its foreign keys; CREATE TABLE declares those DeclaresInTable says
 };
 
 // How the rows of a table are written.
@@ -133,11 +133,18 @@ public:
     // rows; and the statements that declare those after.
     virtual bool DeclaresInTable(const SqlKey& /*key*/) const { return false; }
     std::string KeyStatements(const std::vector<SqlKey>& keys) const;
+    // Why the database cannot hold the key on its table's columns, in the
+    // program's texts; empty when it can.
+    virtual std::string KeyProblem(const SqlKey& /*key*/, const SqlTable& /*table*/) const { return {}; }
 
 protected:
     // The parts of the statements the dialects share.
     std::string ColumnList(const SqlTable& table) const; // "a", "b"
     std::string ColumnDefinitions(const SqlTable& table) const; // one a line, indented, then its keys
+    // The type a column is created with; `inKey` when a key of its table has it.
+    virtual std::string DeclaredType(const SqlColumn& column, bool /*inKey*/) const { return column.Type; }
+    // The table's column of that name; null when there is none.
+    static const SqlColumn* ColumnNamed(const SqlTable& table, const std::string& name);
     std::string Constraint(const SqlKey& key) const; // CONSTRAINT "name" PRIMARY KEY ("a")...
     std::string QuotedList(const std::vector<std::string>& names) const; // ("a", "b")
     // CREATE TABLE, after DROP TABLE IF EXISTS where the table is replaced.

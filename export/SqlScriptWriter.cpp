@@ -710,13 +710,13 @@ std::string SqlNames::Add(std::string_view utf8, const std::string& fallback)
     return name;
 }
 
-std::vector<std::string> SqlScriptWriter::ColumnNames(const mDBase& table)
+SqlTable SqlScriptWriter::Described(const mDBase& table)
 {
     Prepare(table);
-    std::vector<std::string> names;
-    for (const SqlColumn& column : m_table.Columns)
-        names.push_back(column.Name);
-    return names;
+    SqlTable described = m_table;
+    for (SqlColumn& column : described.Columns)
+        column.Descriptor = nullptr;
+    return described;
 }
 
 bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& value)

@@ -52,7 +52,9 @@ public:
     const SqlDialect& Dialect() const { return *m_dialect; }
     // The table's name in the script, and its columns', for keys to name.
     const std::string& TableName() const { return m_table.Name; }
-    std::vector<std::string> ColumnNames(const mDBase& table);
+    // The table as the script creates it, without its fields' descriptors
+    // (the copy outlives the table).
+    SqlTable Described(const mDBase& table);
     // Field i's value in the loaded record as the script compares it: false
     // for NULL. Numbers that the database holds as equal give equal texts.
     bool KeyValue(const mDBase& table, int field, std::string& value);

@@ -80,6 +80,20 @@ std::string LowerCase(std::string_view utf8)
 
 const char kHexDigits[] = "0123456789abcdef";
 
+// Writing at a place in the output that has room: a text's bytes, and a short
+// text in one move of eight bytes.
+char* Put(char* to, std::string_view text)
+{
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
+ORVALIS_ALWAYS_INLINE char* Put(char* to, const ShortText& text)
+{
+    std::memcpy(to, text.Bytes, sizeof text.Bytes);
+    return to + text.Length;
+}
+
 // How the values of a field are written.
 SqlValue ValueOf(const FieldDescriptor& field)
 {
@@ -247,6 +261,17 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         m_memoColumns += memo;
     }
     m_found.assign(m_table.Columns.size(), Found());
+
+    m_writings.clear();
+    for (const SqlColumn& column : m_table.Columns) {
+        const FieldDescriptor& field = *column.Descriptor;
+        const auto width = static_cast<std::uint32_t>(table.FieldView(field).size());
+        const bool direct = !column.Nullable && !column.VarLength && WritesDirectly(column, width);
+        m_writings.push_back({ &column, direct, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width });
+    }
+    // The row's separators and its values, the memos apart, and what the
+    // writing of a value may put past its end.
+    m_rowBytes = m_recordBytes + kSlack;
 }
 
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
@@ -258,14 +283,26 @@ void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
 
 ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, LineBuffer& out)
 {
+    // Room for the whole row claimed once, the values written in it; a
+    // value of any length goes through the buffer, and the room is claimed
+    // again after it.
     const char separator = m_rows.Separator;
-    const SqlColumn* const first = m_table.Columns.data();
-    const SqlColumn* const end = first + m_table.Columns.size();
-    for (const SqlColumn* column = first; column != end; ++column) {
+    const char* const record = table.RecordBytes();
+    const ColumnWriting* const first = m_writings.data();
+    const ColumnWriting* const end = first + m_writings.size();
+    char* to = out.Claim(m_rowBytes);
+    for (const ColumnWriting* column = first; column != end; ++column) {
         if (column != first)
-            out.Append(separator);
-        AppendValue(table, *column, out);
+            *to++ = separator;
+        if (column->Direct) {
+            to = WriteValue(*column->Column, std::string_view(record + column->Offset, column->Width), to);
+            continue;
+        }
+        out.Keep(to);
+        AppendValue(table, *column->Column, out);
+        to = out.Claim(m_rowBytes);
     }
+    out.Keep(to);
 }
 
 void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
@@ -373,7 +410,7 @@ void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
     out.Append(m_dialect->EndTable(m_table) + (m_partOfScript ? std::string() : m_dialect->EndScript()));
 }
 
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
+void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
     if (column.Nullable && table.IsNullValue(i)) {
@@ -381,41 +418,67 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, con
         return;
     }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
-    // The types of nearly every table's fields here; the others apart.
+    if (WritesDirectly(column, stored.size())) {
+        out.Keep(WriteValue(column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
+        return;
+    }
+    if (column.Value == SqlValue::Characters || column.Value == SqlValue::OtherText)
+        AppendCharacters(out, stored, i);
+    else
+        AppendOtherValue(table, column, stored, out);
+}
+
+bool SqlScriptWriter::WritesDirectly(const SqlColumn& column, size_t stored) const
+{
     switch (column.Value) {
     case SqlValue::Characters:
     case SqlValue::OtherText:
-        AppendCharacters(out, stored, i);
-        return;
+        return m_forms && stored <= m_hexAfter;
     case SqlValue::Decimal:
     case SqlValue::Whole:
-        AppendNumber(column, stored, out);
-        return;
+    case SqlValue::Date:
+    case SqlValue::Logical:
+        return true;
+    default:
+        return false;
+    }
+}
+
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(const SqlColumn& column, std::string_view stored, char* to)
+{
+    const int i = column.Field;
+    switch (column.Value) {
+    case SqlValue::Decimal:
+    case SqlValue::Whole:
+        return WriteNumber(column, stored, to);
     case SqlValue::Date: {
         CalendarDate date;
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
-            return AppendNoValue(out, decoded, i);
+            return WriteNoValue(to, decoded, i);
         // The stored digits, which the decoding found to be a date.
         const char text[] = { stored[0], stored[1], stored[2], stored[3], '-', stored[4], stored[5], '-',
                               stored[6], stored[7] };
-        AppendQuote(out);
-        out.Append(std::string_view(text, sizeof text));
-        AppendQuote(out);
-        return;
+        to = WriteQuote(to);
+        to = Put(to, std::string_view(text, sizeof text));
+        return WriteQuote(to);
     }
     case SqlValue::Logical: {
         bool value = false;
         const Decoded decoded = DecodeLogical(stored, value);
         if (decoded != Decoded::Value)
-            return AppendNoValue(out, decoded, i);
-        out.Append(value ? m_spelling.True : m_spelling.False);
-        return;
+            return WriteNoValue(to, decoded, i);
+        return Put(to, value ? m_spelling.True : m_spelling.False);
     }
     default:
-        AppendOtherValue(table, column, stored, out);
-        return;
+        return WriteCharacters(to, stored, i);
     }
+}
+
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteQuote(char* to) const
+{
+    *to = m_spelling.Quote;
+    return to + (m_spelling.Quote ? 1 : 0);
 }
 
 ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendQuote(LineBuffer& out) const
@@ -426,15 +489,34 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendQuote(LineBuffer& out) const
 
 void SqlScriptWriter::AppendNoValue(LineBuffer& out, Decoded decoded, int field)
 {
-    if (decoded == Decoded::Invalid)
-        Warn(ExportWarnings::InvalidValue, field);
-    out.Append(m_spelling.Null);
+    out.Keep(WriteNoValue(out.Claim(sizeof m_spelling.Null.Bytes), decoded, field));
 }
 
-void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
+char* SqlScriptWriter::WriteNoValue(char* to, Decoded decoded, int field)
+{
+    if (decoded == Decoded::Invalid)
+        Warn(ExportWarnings::InvalidValue, field);
+    return Put(to, m_spelling.Null);
+}
+
+// A text of a single-byte page that never goes in hexadecimal.
+char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field)
 {
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    std::uint8_t replaced = 0;
+    to = WriteQuote(to);
+    to = m_forms->Write(to, text.data(), text.size(), *m_forms, replaced);
+    if (replaced)
+        CountReplaced(text, field, *m_forms);
+    return WriteQuote(to);
+}
+
+// The texts WriteCharacters does not write: converted first, or perhaps in
+// hexadecimal.
+void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
+{
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
     if (text.size() > m_hexAfter && AppendHexText(out, text, field))
         return;
@@ -515,25 +597,21 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
     }
 }
 
-void SqlScriptWriter::AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out)
+char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
 {
     const int i = column.Field;
     DecimalNumber number;
     const Decoded decoded = DecodeNumber(stored, number);
-    if (decoded == Decoded::Empty) {
-        out.Append(m_spelling.Null);
-        return;
-    }
+    if (decoded == Decoded::Empty)
+        return Put(to, m_spelling.Null);
     // The value must fit its column: the digits its places leave before the
     // point, and no more decimals than it has. The databases would
     // otherwise refuse the script or round the value.
     const bool whole = column.Value == SqlValue::Whole;
     const bool tooPrecise = number.Fraction.size() > column.Places &&
                             number.Fraction.find_first_not_of('0', column.Places) != std::string_view::npos;
-    if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places) {
-        AppendNoValue(out, Decoded::Invalid, i);
-        return;
-    }
+    if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places)
+        return WriteNoValue(to, Decoded::Invalid, i);
     // Most numbers are stored as they are written: one copy of their text,
     // where no leading zero, plus sign or decimal comma is to go.
     const std::string_view digits = number.Integer;
@@ -542,16 +620,16 @@ void SqlScriptWriter::AppendNumber(const SqlColumn& column, std::string_view sto
         (!fraction || digits.data()[digits.size()] == '.')) {
         const char* const first = digits.data() - (number.Negative ? 1 : 0);
         const char* const last = fraction ? number.Fraction.data() + number.Fraction.size() : digits.data() + digits.size();
-        out.Append(std::string_view(first, static_cast<size_t>(last - first)));
-        return;
+        return Put(to, std::string_view(first, static_cast<size_t>(last - first)));
     }
     if (number.Negative)
-        out.Append('-');
-    out.Append(digits.empty() ? std::string_view("0") : digits);
+        *to++ = '-';
+    to = Put(to, digits.empty() ? std::string_view("0") : digits);
     if (fraction) {
-        out.Append('.');
-        out.Append(number.Fraction);
+        *to++ = '.';
+        to = Put(to, number.Fraction);
     }
+    return to;
 }
 
 void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
@@ -624,13 +702,17 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
         const size_t size = std::min(kStretch, text.size() - start);
         out.Keep(forms.Write(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, forms, replaced));
     }
-    if (replaced) {
-        // Rare: counted only where there is something to count.
-        size_t count = 0;
-        for (const char c : text)
-            count += forms.Replaced[static_cast<unsigned char>(c)];
-        Warn(ExportWarnings::UnmappedByte, field, count);
-    }
+    if (replaced)
+        CountReplaced(text, field, forms);
+}
+
+void SqlScriptWriter::CountReplaced(std::string_view text, int field, const ByteForms& forms)
+{
+    // Rare: counted only where there is something to count.
+    size_t count = 0;
+    for (const char c : text)
+        count += forms.Replaced[static_cast<unsigned char>(c)];
+    Warn(ExportWarnings::UnmappedByte, field, count);
 }
 
 std::uint64_t SqlScriptWriter::Returns(std::string_view text, const ByteForms& forms)

@@ -71,6 +71,17 @@ private:
 
     void AppendValues(const mDBase& table, LineBuffer& out);
     void AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    // The kinds of value nearly every table's fields hold (texts of a
+    // single-byte page, numbers, dates, logicals) are written straight into
+    // room claimed for them: at `to`, which has room for the value's
+    // MostBytes and kSlack more. Each returns the end of what it wrote.
+    static constexpr size_t kSlack = 32;
+    bool WritesDirectly(const SqlColumn& column, size_t stored) const;
+    char* WriteValue(const SqlColumn& column, std::string_view stored, char* to);
+    char* WriteCharacters(char* to, std::string_view stored, int field);
+    char* WriteNumber(const SqlColumn& column, std::string_view stored, char* to);
+    char* WriteNoValue(char* to, Decoded decoded, int field);
+    char* WriteQuote(char* to) const;
     // An INSERT row: its start, and the row where statements are kept under
     // a length.
     void StartRow(LineBuffer& out);
@@ -80,6 +91,8 @@ private:
     bool AppendHexText(LineBuffer& out, std::string_view text, int field);
     // Converted (by a single-byte page's table) and escaped at once.
     void AppendByForms(LineBuffer& out, std::string_view text, int field, const ByteForms& forms);
+    // The bytes of a text that became U+FFFD, counted.
+    void CountReplaced(std::string_view text, int field, const ByteForms& forms);
     template <bool Converting, bool TwoSpecials>
     static char* WriteForms(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
     // Around a text, a date or a timestamp, where the dialect quotes them.
@@ -87,7 +100,6 @@ private:
     void AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored, LineBuffer& out);
     // NULL for no value; one that is not what its type says is counted.
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
-    void AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value, int field);
     // The carriage returns of a text, in the UTF-8 of its bytes.
     static std::uint64_t Returns(std::string_view text, const ByteForms& forms);
@@ -108,6 +120,18 @@ private:
     const SqlHexTexts m_hexTexts;
     const std::uint64_t m_hexAfter; // the longest text never in hexadecimal
     SqlTable m_table;
+    // How each column goes into a row, decided once for the table: a value
+    // written directly from the field's bytes in the record, or through
+    // AppendValue (memos, texts that may go in hexadecimal or need
+    // converting, fields that may be null or shorter, other types).
+    struct ColumnWriting {
+        const SqlColumn* Column;
+        bool Direct;
+        std::uint32_t Offset; // the field's bytes in the record
+        std::uint32_t Width;
+    };
+    std::vector<ColumnWriting> m_writings;
+    std::uint64_t m_rowBytes = 0; // the room claimed for a row's values
     std::string m_insert; // the start of each INSERT statement
     // The rows and bytes of the INSERT statement being written.
     std::uint32_t m_statementRows = 0;

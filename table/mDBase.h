@@ -117,6 +117,10 @@ public:
     // The bytes of a field of this table inside the loaded record, for the
     // export's inner loop: a variable-length field's value is ValueView's.
     std::string_view FieldView(const FieldDescriptor& field) const { return FieldBytes(field); }
+    // The loaded record itself, its deletion flag first: GetRecordLength()
+    // bytes, and kViewSlack more that may be read. Where FieldView lies does
+    // not change while the table is open.
+    const char* RecordBytes() const { return Record.get(); }
     // Field i of the loaded record is null (Visual FoxPro's null flags).
     bool IsNullValue(int i) const
     {

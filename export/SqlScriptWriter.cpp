@@ -136,13 +136,11 @@ struct SqlScriptWriter::ByteForms {
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
     std::uint8_t Returns[256];  // the carriage returns of its UTF-8
     // Eight bytes are copied as they are where none is below 0x20, none is
-    // a Special and, Converting, none is above 0x7F, as most are; never
-    // without Words.
+    // a Special and none has a bit of High (0x80 where the page's upper half
+    // is converted), as most are; never without Words.
     bool Words;
-    bool Converting;
+    std::uint64_t High;
     std::uint64_t Special[2];
-    // The writing of the kind of table this is.
-    char* (*Write)(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
 };
 
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
@@ -201,13 +199,10 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
     }
     // Only a table that keeps ASCII keeps the words of plain letters.
     forms->Words = (!converter || converter->KeepsAscii()) && specials.size() <= 2;
-    forms->Converting = converter != nullptr;
+    forms->High = converter ? 0x8080808080808080u : 0;
     specials.resize(2, specials.empty() ? 0 : specials[0]); // a NUL is below 0x20 anyway
     forms->Special[0] = specials[0];
     forms->Special[1] = specials[1];
-    const bool two = specials[1] != specials[0];
-    forms->Write = forms->Converting ? (two ? WriteForms<true, true> : WriteForms<true, false>)
-                                     : (two ? WriteForms<false, true> : WriteForms<false, false>);
     return forms;
 }
 
@@ -500,14 +495,14 @@ char* SqlScriptWriter::WriteNoValue(char* to, Decoded decoded, int field)
 }
 
 // A text of a single-byte page that never goes in hexadecimal.
-char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field)
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field)
 {
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
     std::uint8_t replaced = 0;
     to = WriteQuote(to);
-    to = m_forms->Write(to, text.data(), text.size(), *m_forms, replaced);
+    to = WriteForms(to, text.data(), text.size(), true, *m_forms, replaced);
     if (replaced)
         CountReplaced(text, field, *m_forms);
     return WriteQuote(to);
@@ -597,7 +592,23 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
     }
 }
 
-char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
+{
+    // Nearly every number is stored as it is written: its text copied, in
+    // one move of 32 bytes (a view of the record, which may be read so far).
+    // The digits must fit the column (see below); a minus sign is counted
+    // as one, which leaves a number of every digit it holds to the rest.
+    const size_t start = PlainNumberStart(stored, column.Places);
+    const size_t length = stored.size() - start;
+    if (start != std::string_view::npos && length <= column.Digits + (column.Places > 0 ? 1 : 0)) {
+        std::memcpy(to, stored.data() + start, 32);
+        return to + length;
+    }
+    return WriteDecodedNumber(column, stored, to);
+}
+
+// Any number, as DecodeNumber reads it.
+char* SqlScriptWriter::WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to)
 {
     const int i = column.Field;
     DecimalNumber number;
@@ -649,37 +660,52 @@ void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
 }
 
 // Room for sizeof Form[0] bytes a byte at `to`; returns the end of what it
-// wrote, and sets `replaced` where a byte became U+FFFD. One version for each
-// kind of table, so that the test of a word holds constants.
-template <bool Converting, bool TwoSpecials>
-char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, const ByteForms& forms,
-                                  std::uint8_t& replaced)
+// wrote, and sets `replaced` where a byte became U+FFFD. A readable text may
+// be read in whole words past its end (a view of the record).
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, bool readable,
+                                                       const ByteForms& forms, std::uint8_t& replaced)
 {
     // In locals: the table's bytes might be the output's, for all the
     // compiler knows.
-    const std::uint64_t first = forms.Special[0], second = forms.Special[1];
+    const std::uint64_t first = forms.Special[0], second = forms.Special[1], high = forms.High;
     std::uint8_t any = 0;
-    size_t at = 0;
-    // Eight bytes at a time where none is written otherwise, as most are;
-    // all eight through the table elsewhere.
-    const size_t words = forms.Words ? size & ~size_t{ 7 } : 0;
-    for (; at < words; at += 8) {
-        const std::uint64_t word = LoadWord(from + at);
-        std::uint64_t written = BytesBelow(word, 0x20) | AnyZeroByte(word ^ first);
-        if (Converting)
-            written |= word & 0x8080808080808080u;
-        if (TwoSpecials)
-            written |= AnyZeroByte(word ^ second);
-        if (written == 0) {
-            std::memcpy(to, &word, 8);
-            to += 8;
-            continue;
-        }
-        for (size_t i = at; i < at + 8; ++i) {
-            const auto b = static_cast<unsigned char>(from[i]);
+    // The high bits of the bytes of a word written otherwise than as
+    // themselves (and now and then of one that is not: its form is itself).
+    const auto others = [&](std::uint64_t word) {
+        return BytesBelow(word, 0x20) | AnyZeroByte(word ^ first) | AnyZeroByte(word ^ second) | (word & high);
+    };
+    // The first `count` bytes of a word: copied as they are, then each byte
+    // written otherwise put in its place, the bytes after it moved along.
+    // Most words have none, and most others one or two.
+    const auto put = [&](std::uint64_t word, std::uint64_t written, size_t count) {
+        std::memcpy(to, &word, 8);
+        while (written) {
+            const auto before = static_cast<unsigned>(__builtin_ctzll(written)) / 8;
+            const auto b = static_cast<unsigned char>(word >> 8 * before);
+            to += before;
             std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
             to += forms.Length[b];
             any |= forms.Replaced[b];
+            count -= before + 1;
+            word = word >> 8 * before >> 8;
+            written = written >> 8 * before >> 8;
+            std::memcpy(to, &word, 8);
+        }
+        to += count;
+    };
+    size_t at = 0;
+    // Eight bytes at a time where the table keeps plain letters; all through
+    // the table elsewhere.
+    if (forms.Words) {
+        for (; at + 8 <= size; at += 8) {
+            const std::uint64_t word = LoadWord(from + at);
+            put(word, others(word), 8);
+        }
+        if (readable && at < size) {
+            const std::uint64_t word = LoadWord(from + at);
+            const size_t count = size - at;
+            put(word, others(word) & (~std::uint64_t{ 0} >> (64 - 8 * count)), count);
+            at = size;
         }
     }
     for (; at < size; ++at) {
@@ -700,7 +726,8 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     constexpr size_t kStretch = 4096;
     for (size_t start = 0; start < text.size(); start += kStretch) {
         const size_t size = std::min(kStretch, text.size() - start);
-        out.Keep(forms.Write(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, forms, replaced));
+        out.Keep(WriteForms(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, false, forms,
+                            replaced));
     }
     if (replaced)
         CountReplaced(text, field, forms);

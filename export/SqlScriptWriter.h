@@ -80,6 +80,7 @@ private:
     char* WriteValue(const SqlColumn& column, std::string_view stored, char* to);
     char* WriteCharacters(char* to, std::string_view stored, int field);
     char* WriteNumber(const SqlColumn& column, std::string_view stored, char* to);
+    char* WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to);
     char* WriteNoValue(char* to, Decoded decoded, int field);
     char* WriteQuote(char* to) const;
     // An INSERT row: its start, and the row where statements are kept under
@@ -93,8 +94,8 @@ private:
     void AppendByForms(LineBuffer& out, std::string_view text, int field, const ByteForms& forms);
     // The bytes of a text that became U+FFFD, counted.
     void CountReplaced(std::string_view text, int field, const ByteForms& forms);
-    template <bool Converting, bool TwoSpecials>
-    static char* WriteForms(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
+    static char* WriteForms(char* to, const char* from, size_t size, bool readable, const ByteForms& forms,
+                            std::uint8_t& replaced);
     // Around a text, a date or a timestamp, where the dialect quotes them.
     void AppendQuote(LineBuffer& out) const;
     void AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored, LineBuffer& out);

@@ -88,6 +88,22 @@ inline size_t PaddedEnd(std::string_view text)
     return end;
 }
 
+// The high bit of each byte of the word that is a decimal digit, and no
+// other: each byte is looked at alone, without carries from the others.
+inline std::uint64_t DigitBytes(std::uint64_t word)
+{
+    const std::uint64_t low = word & 0x7F7F7F7F7F7F7F7Fu;
+    // At least '0' (0x30), and below ':' (0x3A), and no high bit.
+    return (low + 0x5050505050505050u) & ~(low + 0x4646464646464646u) & ~word & 0x8080808080808080u;
+}
+
+// The high bits of the bytes of a word, gathered: bit i for byte i.
+inline unsigned ByteBits(std::uint64_t highBits)
+{
+    // Byte i's bit moves to bit 56 + i of the product, and no two meet.
+    return static_cast<unsigned>((((highBits & 0x8080808080808080u) >> 7) * 0x0102040810204080u) >> 56);
+}
+
 // The high bit of each byte of the word that is below n (n at most 128), and
 // now and then of a byte just above one that is: a hint, to be checked.
 inline std::uint64_t BytesBelow(std::uint64_t word, unsigned n)

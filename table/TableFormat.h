@@ -274,6 +274,40 @@ ORVALIS_ALWAYS_INLINE Decoded DecodeNumber(std::string_view stored, DecimalNumbe
     return Decoded::Value;
 }
 
+// Where a number stored in the plainest way begins: blanks, a minus sign or
+// none, digits with no leading zero but a lone one, and with decimals a
+// point and that many digits, the field's last. The text from there is the
+// number as DecodeNumber reads it, written as it is. npos for any other
+// (blank, a plus sign, more or fewer decimals, blanks after it, ...), and
+// for a field of more than 32 bytes. Nearly every number is stored so: this
+// tells it for the whole field at once, the field read in words up to 32
+// bytes from its start (as the record's views may be).
+ORVALIS_ALWAYS_INLINE size_t PlainNumberStart(std::string_view stored, unsigned decimals)
+{
+    constexpr size_t npos = std::string_view::npos;
+    const size_t width = stored.size();
+    if (width == 0 || width > 32)
+        return npos;
+    // Bit i for byte i: which bytes are digits, which blanks.
+    std::uint32_t digits = 0, blanks = 0;
+    for (size_t at = 0; at < width; at += 8) {
+        const std::uint64_t word = LoadWord(stored.data() + at);
+        digits |= ByteBits(DigitBytes(word)) << at;
+        blanks |= ByteBits(ZeroBytes(word ^ 0x2020202020202020u)) << at;
+    }
+    const std::uint32_t field = width == 32 ? ~0u : (1u << width) - 1;
+    const std::uint32_t text = field & ~blanks;
+    if (text == 0)
+        return npos;
+    const auto start = static_cast<size_t>(__builtin_ctz(text));
+    const size_t first = start + (stored[start] == '-' ? 1 : 0); // the first digit
+    const size_t point = decimals > 0 ? width - std::min<size_t>(width, decimals + 1) : width;
+    if (first >= point || (decimals > 0 && stored[point] != '.') || (stored[first] == '0' && first + 1 < point))
+        return npos;
+    const std::uint32_t wanted = field & ~((1u << first) - 1) & ~(decimals > 0 ? 1u << point : 0u);
+    return (digits & wanted) == wanted ? start : npos;
+}
+
 // The code page a language driver byte (header offset 29) names; 0 for a byte
 // that names none (0 itself: the writer did not say).
 unsigned CodePageOfLanguageDriver(std::uint8_t driver);

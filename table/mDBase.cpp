@@ -192,7 +192,7 @@ int mDBase::Open(const CString& path)
     Path = path;
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
-    Record = std::make_unique<char[]>(recordLength + kViewSlack);
+    Kept = std::make_unique<char[]>(recordLength + kViewSlack);
     Version = header[0];
     LanguageDriver = header[29];
     // Visual FoxPro keeps the path of the table's database container in
@@ -203,14 +203,17 @@ int mDBase::Open(const CString& path)
         Backlink = CString(link, static_cast<int>(strnlen(link, std::min<size_t>(kBacklinkSize, got - at))));
     }
     RawTextIsRecord = FieldsFillTheRecord(Fields.get(), fieldCount, recordLength);
-    std::fill_n(Record.get(), recordLength + kViewSlack, ' ');
+    std::fill_n(Kept.get(), recordLength + kViewSlack, ' ');
+    Record = Kept.get();
     RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
     HeaderLength = headerLength;
     RecordLength = recordLength;
     FieldCount = fieldCount;
     CurrentRecord = 0;
     WindowRecords = std::max(1u, kWindowBytes / recordLength);
-    Window = std::make_unique<char[]>(size_t{ WindowRecords } * recordLength);
+    const size_t windowBytes = size_t{ WindowRecords } * recordLength + kViewSlack;
+    Window = std::make_unique<char[]>(windowBytes);
+    std::fill_n(Window.get(), windowBytes, ' ');
     try {
         // Record 1 alone: opening reads no more than the header, the field
         // table and the first record (and checks the end of a table that
@@ -239,7 +242,8 @@ void mDBase::Close()
     Path.Empty();
     Fields.reset();
     NullFlags = FieldDescriptor();
-    Record.reset();
+    Record = nullptr;
+    Kept.reset();
     Window.reset();
     WindowRecords = 0;
     WindowFirst = 0;
@@ -253,12 +257,17 @@ int mDBase::GoTo(std::uint32_t n)
     // Windows lie on fixed boundaries, so that a walk backwards is served
     // as well as one forwards.
     if (n < WindowFirst || n - WindowFirst >= WindowCount) {
+        // The loaded record moves out of the window's way first.
+        if (Record != Kept.get()) {
+            std::copy_n(Record, RecordLength, Kept.get());
+            Record = Kept.get();
+        }
         const std::uint32_t first = (n - 1) / WindowRecords * WindowRecords + 1;
         Fill(first, std::min(WindowRecords, RecordCount - first + 1));
         if (n > RecordCount)
             return 0;
     }
-    std::copy_n(Window.get() + size_t{ n - WindowFirst } * RecordLength, RecordLength, Record.get());
+    Record = Window.get() + size_t{ n - WindowFirst } * RecordLength;
     CurrentRecord = n;
     return 1;
 }
@@ -343,7 +352,7 @@ std::optional<std::string_view> mDBase::RecordTextView() const
 {
     if (!RawTextIsRecord)
         return std::nullopt;
-    return std::string_view(Record.get() + 1, RecordLength - 1u);
+    return std::string_view(Record + 1, RecordLength - 1u);
 }
 
 void mDBase::AppendDisplayText(int i, std::string& out) const
@@ -359,5 +368,5 @@ void mDBase::AppendDisplayText(int i, std::string& out) const
     // length, and show only when all of it lies inside the record.
     if (field->Offset + BinaryWidth(field->Kind) > RecordLength)
         return;
-    out.append(FormatBinary(field->Kind, Record.get() + field->Offset).View());
+    out.append(FormatBinary(field->Kind, Record + field->Offset).View());
 }

@@ -451,12 +451,16 @@ ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(const SqlColumn& column,
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
             return WriteNoValue(to, decoded, i);
-        // The stored digits, which the decoding found to be a date.
-        const char text[] = { stored[0], stored[1], stored[2], stored[3], '-', stored[4], stored[5], '-',
-                              stored[6], stored[7] };
+        // The stored digits, which the decoding found to be a date, moved
+        // apart in a word: the year, a dash, the month, a dash; the day.
+        const std::uint64_t digits = LoadWord(stored.data());
+        const std::uint64_t yearAndMonth = (digits & 0xFFFFFFFFu) | std::uint64_t{ '-' } << 32 |
+                                           (digits >> 32 & 0xFFFF) << 40 | std::uint64_t{ '-' } << 56;
+        const auto day = static_cast<std::uint16_t>(digits >> 48);
         to = WriteQuote(to);
-        to = Put(to, std::string_view(text, sizeof text));
-        return WriteQuote(to);
+        std::memcpy(to, &yearAndMonth, 8);
+        std::memcpy(to + 8, &day, 2);
+        return WriteQuote(to + 10);
     }
     case SqlValue::Logical: {
         bool value = false;

@@ -3,21 +3,127 @@
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
-namespace {
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
-// Restores the writer's output to none when a write ends, however it ends.
-class Writing {
+// Full blocks go to the file on a thread of their own, one at a time, while
+// the next is filled: the system's copying of the output into the file
+// takes place beside the export's work instead of after it. A write that
+// fails fails the next block handed over, or the end. Where no thread can
+// be started, each block is written as it is handed over.
+class ExportWriter::BlockWrites {
 public:
-    Writing(CFile*& out, CFile& file) : m_out(out) { m_out = &file; }
-    ~Writing() { m_out = nullptr; }
+    explicit BlockWrites(CFile& file) : m_file(file), m_full(kBlockSize + kBlockSize / 4)
+    {
+        try {
+            m_thread = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // Written as handed over.
+        }
+    }
+    ~BlockWrites()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    BlockWrites(const BlockWrites&) = delete;
+    BlockWrites& operator=(const BlockWrites&) = delete;
+
+    // The block's bytes go to the file; it comes back empty.
+    void Hand(LineBuffer& block)
+    {
+        if (!m_thread.joinable()) {
+            m_file.Write(block.Data(), static_cast<unsigned>(block.Size()));
+            block.Clear();
+            return;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Wait(lock);
+        m_full.Swap(block);
+        block.Clear();
+        m_pending = true;
+        lock.unlock();
+        m_changed.notify_all();
+    }
+    // Every block handed over is in the file.
+    void Finish()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        Wait(lock);
+    }
+
+private:
+    // Until the block handed over last is written; its failure raised again.
+    void Wait(std::unique_lock<std::mutex>& lock)
+    {
+        m_changed.wait(lock, [this] { return !m_pending; });
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_pending || m_stopping; });
+            if (!m_pending)
+                return;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                m_file.Write(m_full.Data(), static_cast<unsigned>(m_full.Size()));
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            if (failure)
+                m_failure = failure;
+            m_pending = false;
+            m_changed.notify_all();
+        }
+    }
+
+    CFile& m_file;
+    LineBuffer m_full; // the block being written
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_pending = false;
+    bool m_stopping = false;
+    std::exception_ptr m_failure;
+    std::thread m_thread; // last: it starts once the rest is there
+};
+
+// Restores the writer's output to none when a write ends, however it ends;
+// the blocks handed over are written first.
+class ExportWriter::Writing {
+public:
+    Writing(CFile*& out, BlockWrites*& writes, CFile& file)
+        : m_out(out), m_writesOf(writes), m_writes(file)
+    {
+        m_out = &file;
+        m_writesOf = &m_writes;
+    }
+    ~Writing()
+    {
+        m_out = nullptr;
+        m_writesOf = nullptr;
+    }
     Writing(const Writing&) = delete;
     Writing& operator=(const Writing&) = delete;
 
 private:
     CFile*& m_out;
+    BlockWrites*& m_writesOf;
+    BlockWrites m_writes;
 };
-
-} // namespace
 
 void ExportWriter::Warn(ExportWarnings::Kind kind, int field, std::uint64_t count)
 {
@@ -85,9 +191,8 @@ void ExportWriter::Flush(LineBuffer& out)
 {
     if (!m_out)
         return; // a line alone, kept whole
-    m_out->Write(out.Data(), static_cast<unsigned>(out.Size()));
     m_written += out.Size();
-    out.Clear();
+    m_writes->Hand(out);
 }
 
 void ExportWriter::Records(mDBase& table, std::uint32_t first, LineBuffer& out)
@@ -118,22 +223,24 @@ LineBuffer& ExportWriter::Block()
 
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
-    const Writing writing(m_out, out);
+    const Writing writing(m_out, m_writes, out);
     Prepare(table);
     LineBuffer& block = Block();
     Records(table, first, block);
     Flush(block);
+    m_writes->Finish();
 }
 
 void ExportWriter::Write(mDBase& table, CFile& out)
 {
-    const Writing writing(m_out, out);
+    const Writing writing(m_out, m_writes, out);
     Prepare(table);
     LineBuffer& block = Block();
     AppendStart(table, block);
     Records(table, 1, block);
     AppendEnd(table, block);
     Flush(block);
+    m_writes->Finish();
 }
 
 void ExportWriter::Export(mDBase& table, const CString& path)

@@ -66,8 +66,9 @@ TEST(TableFormatTest, PlainNumbersAreWhatDecodeNumberReads)
                                text == std::string(text.size() - written.size(), ' ') + written;
             const size_t start = PlainNumberStart(stored, decimals);
             ASSERT_EQ(start != std::string_view::npos, plain) << '"' << text << "\" " << decimals;
-            if (plain)
+            if (plain) {
                 EXPECT_EQ(stored.substr(start), written) << '"' << text << "\" " << decimals;
+            }
         }
     }
 }

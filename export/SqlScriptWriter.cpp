@@ -599,13 +599,13 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
 ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
 {
     // Nearly every number is stored as it is written: its text copied, in
-    // one move of 32 bytes (a view of the record, which may be read so far).
+    // one move of 16 bytes (a view of the record, which may be read so far).
     // The digits must fit the column (see below); a minus sign is counted
     // as one, which leaves a number of every digit it holds to the rest.
     const size_t start = PlainNumberStart(stored, column.Places);
     const size_t length = stored.size() - start;
     if (start != std::string_view::npos && length <= column.Digits + (column.Places > 0 ? 1 : 0)) {
-        std::memcpy(to, stored.data() + start, 32);
+        std::memcpy(to, stored.data() + start, 16);
         return to + length;
     }
     return WriteDecodedNumber(column, stored, to);

@@ -281,24 +281,22 @@ ORVALIS_ALWAYS_INLINE Decoded DecodeNumber(std::string_view stored, DecimalNumbe
 // point and that many digits, the field's last. The text from there is the
 // number as DecodeNumber reads it, written as it is. npos for any other
 // (blank, a plus sign, more or fewer decimals, blanks after it, ...), and
-// for a field of more than 32 bytes. Nearly every number is stored so: this
-// tells it for the whole field at once, the field read in words up to 32
-// bytes from its start (as the record's views may be).
+// for a field of more than 16 bytes. Nearly every number is stored so: this
+// tells it for the whole field at once, from two words read from the
+// field's start (as the record's views may be read).
 ORVALIS_ALWAYS_INLINE size_t PlainNumberStart(std::string_view stored, unsigned decimals)
 {
     constexpr size_t npos = std::string_view::npos;
+    constexpr std::uint64_t kBlanks = 0x2020202020202020u;
     const size_t width = stored.size();
-    if (width == 0 || width > 32)
+    if (width == 0 || width > 16)
         return npos;
     // Bit i for byte i: which bytes are digits, which blanks.
-    std::uint32_t digits = 0, blanks = 0;
-    for (size_t at = 0; at < width; at += 8) {
-        const std::uint64_t word = LoadWord(stored.data() + at);
-        digits |= ByteBits(DigitBytes(word)) << at;
-        blanks |= ByteBits(ZeroBytes(word ^ 0x2020202020202020u)) << at;
-    }
-    const std::uint32_t field = width == 32 ? ~0u : (1u << width) - 1;
-    const std::uint32_t text = field & ~blanks;
+    const std::uint64_t low = LoadWord(stored.data()), high = LoadWord(stored.data() + 8);
+    const unsigned digits = ByteBits(DigitBytes(low)) | ByteBits(DigitBytes(high)) << 8;
+    const unsigned blanks = ByteBits(ZeroBytes(low ^ kBlanks)) | ByteBits(ZeroBytes(high ^ kBlanks)) << 8;
+    const unsigned field = (1u << width) - 1;
+    const unsigned text = field & ~blanks;
     if (text == 0)
         return npos;
     const auto start = static_cast<size_t>(__builtin_ctz(text));
@@ -306,7 +304,7 @@ ORVALIS_ALWAYS_INLINE size_t PlainNumberStart(std::string_view stored, unsigned 
     const size_t point = decimals > 0 ? width - std::min<size_t>(width, decimals + 1) : width;
     if (first >= point || (decimals > 0 && stored[point] != '.') || (stored[first] == '0' && first + 1 < point))
         return npos;
-    const std::uint32_t wanted = field & ~((1u << first) - 1) & ~(decimals > 0 ? 1u << point : 0u);
+    const unsigned wanted = field & ~((1u << first) - 1) & ~(decimals > 0 ? 1u << point : 0u);
     return (digits & wanted) == wanted ? start : npos;
 }
 

@@ -4,7 +4,13 @@
 #include "table/CompressedTable.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 const CRuntimeClass mDBase::RuntimeClass = MakeRuntimeClass<mDBase>("mDBase");
@@ -117,10 +123,120 @@ bool FieldsFillTheRecord(const FieldDescriptor* fields, std::uint16_t count, std
 
 } // namespace
 
+// The window after a full one, read on a thread of its own while a walk goes
+// through that one: the system's copying of the table into memory, or the
+// expansion of a compressed table, takes place beside the reader's work.
+// The source is read by one thread at a time: the reader takes the window
+// read ahead, or waits for it, before it reads the source itself. A read
+// that fails raises its CFileException when its window is taken, where the
+// reader's own read would have. Where no thread can be started, nothing is
+// read ahead.
+class mDBase::ReadAhead {
+public:
+    ReadAhead(RecordSource& source, size_t windowBytes)
+        : m_source(source), m_window(std::make_unique<char[]>(windowBytes))
+    {
+        std::fill_n(m_window.get(), windowBytes, ' ');
+        try {
+            m_thread = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // Nothing read ahead.
+        }
+    }
+    ~ReadAhead()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // Reads count records from record first on, at offset, meanwhile.
+    void Start(std::uint32_t first, std::uint32_t count, std::uint64_t offset, unsigned bytes)
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_state != State::Reading; });
+            m_first = first;
+            m_count = count;
+            m_offset = offset;
+            m_bytes = bytes;
+            m_failure = nullptr;
+            m_state = State::Reading;
+        }
+        m_changed.notify_all();
+    }
+    // The records asked for, if they are those read ahead: their window
+    // takes the place of `window`, and `got` is how many bytes were read.
+    // Otherwise false, and nothing reads the source any more.
+    bool Take(std::uint32_t first, std::uint32_t count, std::unique_ptr<char[]>& window, unsigned& got)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_state != State::Reading; });
+        const bool held = m_state == State::Read && m_first == first && m_count == count;
+        m_state = State::Idle;
+        if (!held)
+            return false;
+        if (m_failure)
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
+        window.swap(m_window);
+        got = m_got;
+        return true;
+    }
+
+private:
+    enum class State { Idle, Reading, Read };
+
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_state == State::Reading || m_stopping; });
+            if (m_state != State::Reading)
+                return;
+            lock.unlock();
+            unsigned got = 0;
+            std::exception_ptr failure;
+            try {
+                got = m_source.Read(m_offset, m_window.get(), m_bytes);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            m_got = got;
+            m_failure = failure;
+            m_state = State::Read;
+            m_changed.notify_all();
+        }
+    }
+
+    RecordSource& m_source;
+    std::unique_ptr<char[]> m_window;
+    std::uint32_t m_first = 0, m_count = 0;
+    std::uint64_t m_offset = 0;
+    unsigned m_bytes = 0, m_got = 0;
+    std::exception_ptr m_failure;
+    State m_state = State::Idle;
+    bool m_stopping = false;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::thread m_thread; // last: it starts once the rest is there
+};
+
 const CRuntimeClass* mDBase::GetRuntimeClass() const
 {
     return &RuntimeClass;
 }
+
+mDBase::mDBase() = default;
 
 mDBase::~mDBase()
 {
@@ -238,6 +354,7 @@ void mDBase::Close()
     Backlink.Empty();
     RawTextIsRecord = false;
     CurrentRecord = 0;
+    Ahead.reset(); // before the source it reads
     Records.reset();
     Path.Empty();
     Fields.reset();
@@ -277,8 +394,7 @@ void mDBase::Fill(std::uint32_t first, std::uint32_t count)
     // Emptied first, so that a read that fails leaves no window half filled.
     WindowCount = 0;
     const size_t bytes = size_t{ count } * RecordLength;
-    const std::uint64_t offset = std::uint64_t{ first - 1 } * RecordLength;
-    const unsigned got = Records->Read(offset, Window.get(), static_cast<unsigned>(bytes));
+    const unsigned got = ReadWindow(first, count);
     // A compressed table's records may end before its header says: the
     // stream tells only once it has ended.
     if (got < bytes)
@@ -292,6 +408,24 @@ void mDBase::Fill(std::uint32_t first, std::uint32_t count)
         Records->CheckEnd();
     WindowFirst = first;
     WindowCount = held;
+    // A full window with records after it: the next, meanwhile.
+    const std::uint64_t next = std::uint64_t{ first } + count;
+    if (count == WindowRecords && held == count && next <= RecordCount) {
+        if (!Ahead)
+            Ahead = std::make_unique<ReadAhead>(*Records, size_t{ WindowRecords } * RecordLength + kViewSlack);
+        const auto nextCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(WindowRecords, RecordCount - next + 1));
+        Ahead->Start(static_cast<std::uint32_t>(next), nextCount, (next - 1) * RecordLength,
+                     static_cast<unsigned>(size_t{ nextCount } * RecordLength));
+    }
+}
+
+unsigned mDBase::ReadWindow(std::uint32_t first, std::uint32_t count)
+{
+    unsigned got = 0;
+    if (Ahead && Ahead->Take(first, count, Window, got))
+        return got;
+    return Records->Read(std::uint64_t{ first - 1 } * RecordLength, Window.get(),
+                         static_cast<unsigned>(size_t{ count } * RecordLength));
 }
 
 int mDBase::MoveNext()

@@ -39,7 +39,8 @@ struct FieldDescriptor {
 // in place from a read-ahead window of at most 256 KiB of neighbouring
 // records, so that a walk through the table, or the cells of the rows the
 // list shows, cost one read per window rather than one per record, and no
-// copy of each record. Hidden system fields (Visual
+// copy of each record; the window after it is read meanwhile, on a thread
+// of its own. Hidden system fields (Visual
 // FoxPro) have no entry in the field table; their bytes keep their place in
 // the record.
 class mDBase : public CObject {
@@ -48,7 +49,7 @@ public:
     static const CRuntimeClass RuntimeClass;
     const CRuntimeClass* GetRuntimeClass() const override;
 
-    mDBase() = default;
+    mDBase();
     ~mDBase() override;
     mDBase(const mDBase&) = delete;
     mDBase& operator=(const mDBase&) = delete;
@@ -192,6 +193,8 @@ private:
     // Reads count records from record first on into the window: fewer where
     // the records end, which lowers RecordCount.
     void Fill(std::uint32_t first, std::uint32_t count);
+    // The bytes of count records from record first on, into the window.
+    unsigned ReadWindow(std::uint32_t first, std::uint32_t count);
 
     std::uint32_t RecordCount = 0;
     std::uint32_t CurrentRecord = 0;
@@ -218,4 +221,8 @@ private:
     std::uint32_t WindowRecords = 0; // the most records the window holds
     std::uint32_t WindowFirst = 0;
     std::uint32_t WindowCount = 0;
+    // The window after a full one, read on a thread of its own while the
+    // records of that one are gone through; none for a table of one window.
+    class ReadAhead;
+    std::unique_ptr<ReadAhead> Ahead;
 };

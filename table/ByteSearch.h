@@ -75,11 +75,12 @@ inline bool IsAscii(std::string_view text)
 // Where the text ends once the blanks and NULs that pad it are gone.
 inline size_t PaddedEnd(std::string_view text)
 {
-    constexpr std::uint64_t kBlanks = 0x2020202020202020u, kHighBits = 0x8080808080808080u;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
     size_t end = text.size();
     for (; end >= 8; end -= 8) {
+        // A blank (0x20) or a NUL is a byte that is zero but for bit 0x20.
         const std::uint64_t word = LoadWord(text.data() + end - 8);
-        const std::uint64_t kept = ~(ZeroBytes(word ^ kBlanks) | ZeroBytes(word)) & kHighBits;
+        const std::uint64_t kept = ZeroBytes(word & ~(kHighBits >> 2)) ^ kHighBits;
         if (kept)
             return end - 8 + static_cast<size_t>(63 - __builtin_clzll(kept)) / 8 + 1;
     }

@@ -261,8 +261,8 @@ void SqlScriptWriter::Prepare(const mDBase& table)
     for (const SqlColumn& column : m_table.Columns) {
         const FieldDescriptor& field = *column.Descriptor;
         const auto width = static_cast<std::uint32_t>(table.FieldView(field).size());
-        const bool direct = !column.Nullable && !column.VarLength && WritesDirectly(column, width);
-        m_writings.push_back({ &column, direct, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width });
+        const Writes writes = column.Nullable || column.VarLength ? Writes::ThroughBuffer : WritingOf(column, width);
+        m_writings.push_back({ &column, writes, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width });
     }
     // The row's separators and its values, the memos apart, and what the
     // writing of a value may put past its end.
@@ -289,8 +289,8 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, Li
     for (const ColumnWriting* column = first; column != end; ++column) {
         if (column != first)
             *to++ = separator;
-        if (column->Direct) {
-            to = WriteValue(*column->Column, std::string_view(record + column->Offset, column->Width), to);
+        if (column->Do != Writes::ThroughBuffer) {
+            to = WriteValue(column->Do, *column->Column, std::string_view(record + column->Offset, column->Width), to);
             continue;
         }
         out.Keep(to);
@@ -413,8 +413,8 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, 
         return;
     }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
-    if (WritesDirectly(column, stored.size())) {
-        out.Keep(WriteValue(column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
+    if (const Writes writes = WritingOf(column, stored.size()); writes != Writes::ThroughBuffer) {
+        out.Keep(WriteValue(writes, column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
         return;
     }
     if (column.Value == SqlValue::Characters || column.Value == SqlValue::OtherText)
@@ -423,30 +423,33 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, 
         AppendOtherValue(table, column, stored, out);
 }
 
-bool SqlScriptWriter::WritesDirectly(const SqlColumn& column, size_t stored) const
+// How a column's value of so many stored bytes is written.
+SqlScriptWriter::Writes SqlScriptWriter::WritingOf(const SqlColumn& column, size_t stored) const
 {
     switch (column.Value) {
     case SqlValue::Characters:
     case SqlValue::OtherText:
-        return m_forms && stored <= m_hexAfter;
+        return m_forms && stored <= m_hexAfter ? Writes::Characters : Writes::ThroughBuffer;
     case SqlValue::Decimal:
     case SqlValue::Whole:
+        return Writes::Number;
     case SqlValue::Date:
+        return Writes::Date;
     case SqlValue::Logical:
-        return true;
+        return Writes::Logical;
     default:
-        return false;
+        return Writes::ThroughBuffer;
     }
 }
 
-ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(const SqlColumn& column, std::string_view stored, char* to)
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(Writes writes, const SqlColumn& column,
+                                                       std::string_view stored, char* to)
 {
     const int i = column.Field;
-    switch (column.Value) {
-    case SqlValue::Decimal:
-    case SqlValue::Whole:
+    switch (writes) {
+    case Writes::Number:
         return WriteNumber(column, stored, to);
-    case SqlValue::Date: {
+    case Writes::Date: {
         CalendarDate date;
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
@@ -462,7 +465,7 @@ ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(const SqlColumn& column,
         std::memcpy(to + 8, &day, 2);
         return WriteQuote(to + 10);
     }
-    case SqlValue::Logical: {
+    case Writes::Logical: {
         bool value = false;
         const Decoded decoded = DecodeLogical(stored, value);
         if (decoded != Decoded::Value)

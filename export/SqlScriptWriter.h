@@ -75,9 +75,11 @@ private:
     // single-byte page, numbers, dates, logicals) are written straight into
     // room claimed for them: at `to`, which has room for the value's
     // MostBytes and kSlack more. Each returns the end of what it wrote.
+    // The others go through the buffer.
     static constexpr size_t kSlack = 32;
-    bool WritesDirectly(const SqlColumn& column, size_t stored) const;
-    char* WriteValue(const SqlColumn& column, std::string_view stored, char* to);
+    enum class Writes : std::uint8_t { Characters, Number, Date, Logical, ThroughBuffer };
+    Writes WritingOf(const SqlColumn& column, size_t stored) const;
+    char* WriteValue(Writes writes, const SqlColumn& column, std::string_view stored, char* to);
     char* WriteCharacters(char* to, std::string_view stored, int field);
     char* WriteNumber(const SqlColumn& column, std::string_view stored, char* to);
     char* WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to);
@@ -121,13 +123,13 @@ private:
     const SqlHexTexts m_hexTexts;
     const std::uint64_t m_hexAfter; // the longest text never in hexadecimal
     SqlTable m_table;
-    // How each column goes into a row, decided once for the table: a value
-    // written directly from the field's bytes in the record, or through
-    // AppendValue (memos, texts that may go in hexadecimal or need
-    // converting, fields that may be null or shorter, other types).
+    // How each column goes into a row, decided once for the table: written
+    // directly from the field's bytes in the record, or through AppendValue
+    // (memos, texts that may go in hexadecimal or need converting, fields
+    // that may be null or shorter, other types).
     struct ColumnWriting {
         const SqlColumn* Column;
-        bool Direct;
+        Writes Do;
         std::uint32_t Offset; // the field's bytes in the record
         std::uint32_t Width;
     };

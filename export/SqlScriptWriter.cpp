@@ -135,12 +135,10 @@ struct SqlScriptWriter::ByteForms {
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
     std::uint8_t Returns[256];  // the carriage returns of its UTF-8
-    // Eight bytes are copied as they are where none is below 0x20, none is
-    // a Special and none has a bit of High (0x80 where the page's upper half
-    // is converted), as most are; never without Words.
+    // Eight bytes are copied as they are where none is below 0x20 and none
+    // is marked (see Marks), as most are; never without Words.
     bool Words;
-    std::uint64_t High;
-    std::uint64_t Special[2];
+    Marks Marked;
 };
 
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
@@ -199,10 +197,10 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
     }
     // Only a table that keeps ASCII keeps the words of plain letters.
     forms->Words = (!converter || converter->KeepsAscii()) && specials.size() <= 2;
-    forms->High = converter ? 0x8080808080808080u : 0;
+    forms->Marked.High = converter ? 0x8080808080808080u : 0;
     specials.resize(2, specials.empty() ? 0 : specials[0]); // a NUL is below 0x20 anyway
-    forms->Special[0] = specials[0];
-    forms->Special[1] = specials[1];
+    forms->Marked.Special[0] = specials[0];
+    forms->Marked.Special[1] = specials[1];
     return forms;
 }
 
@@ -262,7 +260,8 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         const FieldDescriptor& field = *column.Descriptor;
         const auto width = static_cast<std::uint32_t>(table.FieldView(field).size());
         const Writes writes = column.Nullable || column.VarLength ? Writes::ThroughBuffer : WritingOf(column, width);
-        m_writings.push_back({ &column, writes, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width });
+        m_writings.push_back({ &column, writes, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width,
+                               0, 0 });
     }
     // The row's separators and its values, the memos apart, and what the
     // writing of a value may put past its end.
@@ -283,14 +282,17 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, Li
     // again after it.
     const char separator = m_rows.Separator;
     const char* const record = table.RecordBytes();
-    const ColumnWriting* const first = m_writings.data();
-    const ColumnWriting* const end = first + m_writings.size();
+    ColumnWriting* const first = m_writings.data();
+    ColumnWriting* const end = first + m_writings.size();
     char* to = out.Claim(m_rowBytes);
-    for (const ColumnWriting* column = first; column != end; ++column) {
+    for (ColumnWriting* column = first; column != end; ++column) {
         if (column != first)
             *to++ = separator;
         if (column->Do != Writes::ThroughBuffer) {
-            to = WriteValue(column->Do, *column->Column, std::string_view(record + column->Offset, column->Width), to);
+            const std::string_view stored(record + column->Offset, column->Width);
+            if (column->Do == Writes::Characters && column->Sampled < kSampledTexts)
+                Sample(*column, stored);
+            to = WriteValue(column->Do, *column->Column, stored, to);
             continue;
         }
         out.Keep(to);
@@ -423,6 +425,22 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, 
         AppendOtherValue(table, column, stored, out);
 }
 
+// A text column's first texts tell how it is written best: in words, where
+// most words are copied as they are, or each byte through the table, where
+// most texts hold a byte to convert or escape (accented names, say) and
+// the test of each word would go one way and the other at random.
+void SqlScriptWriter::Sample(ColumnWriting& column, std::string_view stored)
+{
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    std::uint64_t others = 0;
+    for (size_t at = 0; at < text.size(); at += 8)
+        others |= OtherBytes(LoadWord(text.data() + at), m_forms->Marked) &
+                  (~std::uint64_t{ 0 } >> (64 - 8 * std::min<size_t>(8, text.size() - at)));
+    column.Marked += others != 0;
+    if (++column.Sampled == kSampledTexts && column.Marked > kSampledTexts / 2)
+        column.Do = Writes::CharacterBytes;
+}
+
 // How a column's value of so many stored bytes is written.
 SqlScriptWriter::Writes SqlScriptWriter::WritingOf(const SqlColumn& column, size_t stored) const
 {
@@ -472,8 +490,10 @@ ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(Writes writes, const Sql
             return WriteNoValue(to, decoded, i);
         return Put(to, value ? m_spelling.True : m_spelling.False);
     }
+    case Writes::CharacterBytes:
+        return WriteCharacters(to, stored, i, Reading::Bytes);
     default:
-        return WriteCharacters(to, stored, i);
+        return WriteCharacters(to, stored, i, Reading::Words);
     }
 }
 
@@ -501,15 +521,17 @@ char* SqlScriptWriter::WriteNoValue(char* to, Decoded decoded, int field)
     return Put(to, m_spelling.Null);
 }
 
-// A text of a single-byte page that never goes in hexadecimal.
-ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field)
+// A text of a single-byte page that never goes in hexadecimal, read as a
+// view of the record (in words, or byte by byte).
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field,
+                                                            Reading reading)
 {
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
     std::uint8_t replaced = 0;
     to = WriteQuote(to);
-    to = WriteForms(to, text.data(), text.size(), true, *m_forms, replaced);
+    to = WriteForms(to, text.data(), text.size(), reading, *m_forms, replaced);
     if (replaced)
         CountReplaced(text, field, *m_forms);
     return WriteQuote(to);
@@ -666,21 +688,24 @@ void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
     out.Append(m_scratch);
 }
 
+// The high bits of the bytes of a word that the forms write otherwise than
+// as themselves (and now and then of one that they do not: its form is
+// itself).
+ORVALIS_ALWAYS_INLINE std::uint64_t SqlScriptWriter::OtherBytes(std::uint64_t word, const Marks& marks)
+{
+    return BytesBelow(word, 0x20) | AnyZeroByte(word ^ marks.Special[0]) | AnyZeroByte(word ^ marks.Special[1]) |
+           (word & marks.High);
+}
+
 // Room for sizeof Form[0] bytes a byte at `to`; returns the end of what it
-// wrote, and sets `replaced` where a byte became U+FFFD. A readable text may
-// be read in whole words past its end (a view of the record).
-ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, bool readable,
+// wrote, and sets `replaced` where a byte became U+FFFD.
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, Reading reading,
                                                        const ByteForms& forms, std::uint8_t& replaced)
 {
     // In locals: the table's bytes might be the output's, for all the
     // compiler knows.
-    const std::uint64_t first = forms.Special[0], second = forms.Special[1], high = forms.High;
+    const Marks marks = forms.Marked;
     std::uint8_t any = 0;
-    // The high bits of the bytes of a word written otherwise than as
-    // themselves (and now and then of one that is not: its form is itself).
-    const auto others = [&](std::uint64_t word) {
-        return BytesBelow(word, 0x20) | AnyZeroByte(word ^ first) | AnyZeroByte(word ^ second) | (word & high);
-    };
     // The first `count` bytes of a word: copied as they are, then each byte
     // written otherwise put in its place, the bytes after it moved along.
     // Most words have none, and most others one or two.
@@ -703,15 +728,15 @@ ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteForms(char* to, const char* fr
     size_t at = 0;
     // Eight bytes at a time where the table keeps plain letters; all through
     // the table elsewhere.
-    if (forms.Words) {
+    if (forms.Words && reading != Reading::Bytes) {
         for (; at + 8 <= size; at += 8) {
             const std::uint64_t word = LoadWord(from + at);
-            put(word, others(word), 8);
+            put(word, OtherBytes(word, marks), 8);
         }
-        if (readable && at < size) {
+        if (reading == Reading::Words && at < size) {
             const std::uint64_t word = LoadWord(from + at);
             const size_t count = size - at;
-            put(word, others(word) & (~std::uint64_t{ 0} >> (64 - 8 * count)), count);
+            put(word, OtherBytes(word, marks) & (~std::uint64_t{ 0 } >> (64 - 8 * count)), count);
             at = size;
         }
     }
@@ -733,8 +758,8 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     constexpr size_t kStretch = 4096;
     for (size_t start = 0; start < text.size(); start += kStretch) {
         const size_t size = std::min(kStretch, text.size() - start);
-        out.Keep(WriteForms(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, false, forms,
-                            replaced));
+        out.Keep(WriteForms(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, Reading::Piece,
+                            forms, replaced));
     }
     if (replaced)
         CountReplaced(text, field, forms);

@@ -1,104 +1,38 @@
 #include "export/ExportWriter.h"
 
+#include "framework/BackgroundTask.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
-#include <condition_variable>
 #include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 // Full blocks go to the file on a thread of their own, one at a time, while
 // the next is filled: the system's copying of the output into the file
 // takes place beside the export's work instead of after it. A write that
-// fails fails the next block handed over, or the end. Where no thread can
-// be started, each block is written as it is handed over.
+// fails fails the next block handed over, or the end.
 class ExportWriter::BlockWrites {
 public:
-    explicit BlockWrites(CFile& file) : m_file(file), m_full(kBlockSize + kBlockSize / 4)
-    {
-        try {
-            m_thread = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-            // Written as handed over.
-        }
-    }
-    ~BlockWrites()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    BlockWrites(const BlockWrites&) = delete;
-    BlockWrites& operator=(const BlockWrites&) = delete;
+    explicit BlockWrites(CFile& file) : m_file(file), m_full(kBlockSize + kBlockSize / 4) {}
 
     // The block's bytes go to the file; it comes back empty.
     void Hand(LineBuffer& block)
     {
-        if (!m_thread.joinable()) {
-            m_file.Write(block.Data(), static_cast<unsigned>(block.Size()));
-            block.Clear();
-            return;
-        }
-        std::unique_lock<std::mutex> lock(m_mutex);
-        Wait(lock);
+        Finish();
         m_full.Swap(block);
         block.Clear();
-        m_pending = true;
-        lock.unlock();
-        m_changed.notify_all();
+        m_writing.Start([this] { m_file.Write(m_full.Data(), static_cast<unsigned>(m_full.Size())); });
     }
     // Every block handed over is in the file.
     void Finish()
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        Wait(lock);
+        if (const std::exception_ptr failure = m_writing.Finish())
+            std::rethrow_exception(failure);
     }
 
 private:
-    // Until the block handed over last is written; its failure raised again.
-    void Wait(std::unique_lock<std::mutex>& lock)
-    {
-        m_changed.wait(lock, [this] { return !m_pending; });
-        if (m_failure)
-            std::rethrow_exception(m_failure);
-    }
-    void Run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_pending || m_stopping; });
-            if (!m_pending)
-                return;
-            lock.unlock();
-            std::exception_ptr failure;
-            try {
-                m_file.Write(m_full.Data(), static_cast<unsigned>(m_full.Size()));
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            if (failure)
-                m_failure = failure;
-            m_pending = false;
-            m_changed.notify_all();
-        }
-    }
-
     CFile& m_file;
     LineBuffer m_full; // the block being written
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_pending = false;
-    bool m_stopping = false;
-    std::exception_ptr m_failure;
-    std::thread m_thread; // last: it starts once the rest is there
+    BackgroundTask m_writing; // last: its task uses the rest
 };
 
 // Restores the writer's output to none when a write ends, however it ends;

@@ -1,16 +1,12 @@
 #include "table/mDBase.h"
 
+#include "framework/BackgroundTask.h"
 #include "table/ByteSearch.h"
 #include "table/CompressedTable.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <utility>
 #include <vector>
 
 const CRuntimeClass mDBase::RuntimeClass = MakeRuntimeClass<mDBase>("mDBase");
@@ -129,106 +125,48 @@ bool FieldsFillTheRecord(const FieldDescriptor* fields, std::uint16_t count, std
 // The source is read by one thread at a time: the reader takes the window
 // read ahead, or waits for it, before it reads the source itself. A read
 // that fails raises its CFileException when its window is taken, where the
-// reader's own read would have. Where no thread can be started, nothing is
-// read ahead.
+// reader's own read would have.
 class mDBase::ReadAhead {
 public:
     ReadAhead(RecordSource& source, size_t windowBytes)
         : m_source(source), m_window(std::make_unique<char[]>(windowBytes))
     {
         std::fill_n(m_window.get(), windowBytes, ' ');
-        try {
-            m_thread = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
-            // Nothing read ahead.
-        }
     }
-    ~ReadAhead()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
 
     // Reads count records from record first on, at offset, meanwhile.
     void Start(std::uint32_t first, std::uint32_t count, std::uint64_t offset, unsigned bytes)
     {
-        if (!m_thread.joinable())
-            return;
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_state != State::Reading; });
-            m_first = first;
-            m_count = count;
-            m_offset = offset;
-            m_bytes = bytes;
-            m_failure = nullptr;
-            m_state = State::Reading;
-        }
-        m_changed.notify_all();
+        m_reading.Finish();
+        m_first = first;
+        m_count = count;
+        m_started = true;
+        m_reading.Start([this, offset, bytes] { m_got = m_source.Read(offset, m_window.get(), bytes); });
     }
     // The records asked for, if they are those read ahead: their window
     // takes the place of `window`, and `got` is how many bytes were read.
     // Otherwise false, and nothing reads the source any more.
     bool Take(std::uint32_t first, std::uint32_t count, std::unique_ptr<char[]>& window, unsigned& got)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_state != State::Reading; });
-        const bool held = m_state == State::Read && m_first == first && m_count == count;
-        m_state = State::Idle;
+        const std::exception_ptr failure = m_reading.Finish();
+        const bool held = m_started && m_first == first && m_count == count;
+        m_started = false;
         if (!held)
             return false;
-        if (m_failure)
-            std::rethrow_exception(std::exchange(m_failure, nullptr));
+        if (failure)
+            std::rethrow_exception(failure);
         window.swap(m_window);
         got = m_got;
         return true;
     }
 
 private:
-    enum class State { Idle, Reading, Read };
-
-    void Run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_state == State::Reading || m_stopping; });
-            if (m_state != State::Reading)
-                return;
-            lock.unlock();
-            unsigned got = 0;
-            std::exception_ptr failure;
-            try {
-                got = m_source.Read(m_offset, m_window.get(), m_bytes);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            m_got = got;
-            m_failure = failure;
-            m_state = State::Read;
-            m_changed.notify_all();
-        }
-    }
-
     RecordSource& m_source;
     std::unique_ptr<char[]> m_window;
     std::uint32_t m_first = 0, m_count = 0;
-    std::uint64_t m_offset = 0;
-    unsigned m_bytes = 0, m_got = 0;
-    std::exception_ptr m_failure;
-    State m_state = State::Idle;
-    bool m_stopping = false;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::thread m_thread; // last: it starts once the rest is there
+    unsigned m_got = 0;
+    bool m_started = false;
+    BackgroundTask m_reading; // last: its task uses the rest
 };
 
 const CRuntimeClass* mDBase::GetRuntimeClass() const

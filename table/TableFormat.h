@@ -203,9 +203,12 @@ ORVALIS_ALWAYS_INLINE Decoded DecodeDate(std::string_view stored, CalendarDate& 
         const std::uint64_t word = LoadWord(stored.data());
         if ((word & 0xF0F0F0F0F0F0F0F0u) == 0x3030303030303030u &&
             (((word & 0x0F0F0F0F0F0F0F0Fu) + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) == 0) {
-            const auto digit = [&](size_t i) { return static_cast<unsigned>(word >> 8 * i & 0x0F); };
-            date = { digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3), digit(4) * 10 + digit(5),
-                     digit(6) * 10 + digit(7) };
+            // Each byte times ten plus the next: the pairs' values in bytes
+            // 0, 2, 4 and 6 (the bytes between them are of no pair).
+            const std::uint64_t digits = word & 0x0F0F0F0F0F0F0F0Fu;
+            const std::uint64_t pairs = digits * 10 + (digits >> 8);
+            const auto pair = [&](unsigned i) { return static_cast<unsigned>(pairs >> 16 * i & 0xFF); };
+            date = { pair(0) * 100 + pair(1), pair(2), pair(3) };
             if (IsCalendarDate(date))
                 return Decoded::Value;
         }

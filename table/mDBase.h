@@ -40,9 +40,8 @@ struct FieldDescriptor {
 // records, so that a walk through the table, or the cells of the rows the
 // list shows, cost one read per window rather than one per record, and no
 // copy of each record; the window after it is read meanwhile, on a thread
-// of its own. Hidden system fields (Visual
-// FoxPro) have no entry in the field table; their bytes keep their place in
-// the record.
+// of its own. Hidden system fields (Visual FoxPro) have no entry in the
+// field table; their bytes keep their place in the record.
 class mDBase : public CObject {
 public:
     using Base = CObject;

@@ -103,6 +103,34 @@ TEST_F(SqlScriptWriterTest, WholeScriptInEachDialect)
     }
 }
 
+TEST_F(SqlScriptWriterTest, NumbersComeOutAsStoredOrAsDecodedAlike)
+{
+    // Plain numbers are copied as stored, the others decoded; both must
+    // give what the database reads, in fields of one word, two, and more.
+    const struct { char type; unsigned length, decimals; const char* stored; const char* written; } cases[] = {
+        { 'N', 5, 0, "   42", "42" },          { 'N', 5, 0, "  -42", "-42" },   { 'N', 5, 0, "  007", "7" },
+        { 'N', 5, 0, "   +7", "7" },           { 'N', 5, 0, "    0", "0" },     { 'N', 5, 0, "   -0", "-0" },
+        { 'N', 5, 0, "42   ", "42" },          { 'N', 5, 0, " 1.00", "1" },     { 'N', 5, 0, "  1.5", "NULL" },
+        { 'N', 5, 0, "*****", "NULL" },        { 'N', 5, 0, "     ", "NULL" }, { 'F', 9, 2, "    -0.50", "-0.50" },
+        { 'N', 9, 2, "     0.5", "0.5" },      { 'N', 9, 2, "   12.345", "NULL" },
+        { 'N', 9, 2, "   12,50", "12.50" },    { 'N', 9, 2, "    .25", "0.25" },
+        { 'N', 16, 3, "  -123456789.123", "-123456789.123" }, { 'N', 16, 3, "  -000006789.123", "-6789.123" },
+        { 'N', 17, 3, "  -1234567890.123", "-1234567890.123" }, { 'N', 20, 0, "  123456789012345678", "123456789012345678" },
+    };
+    for (const char* dialect : { "postgresql", "sqlite", "mysql" }) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(dialect) + " \"" + c.stored + "\"");
+            const std::string script = Script(TableBuilder().Field("N", c.type, c.length, c.decimals)
+                                                  .Record({ c.stored }).Record({ c.stored }), dialect);
+            const std::string value = std::string(c.written) == "NULL" && std::string(dialect) == "postgresql"
+                                          ? "\\N" : c.written;
+            const std::string rows = std::string(dialect) == "postgresql" ? value + "\n" + value + "\n"
+                                                                          : "(" + value + "),\n(" + value + ");";
+            EXPECT_NE(script.find(rows), std::string::npos) << script;
+        }
+    }
+}
+
 TEST_F(SqlScriptWriterTest, TextsComeOutAsEachDatabaseReadsThemThroughEveryPath)
 {
     // The bytes each dialect writes otherwise, at every place in the words a

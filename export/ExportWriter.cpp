@@ -1,23 +1,63 @@
 #include "export/ExportWriter.h"
 
+#include "framework/BackgroundTask.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
-namespace {
+#include <exception>
 
-// Restores the writer's output to none when a write ends, however it ends.
-class Writing {
+// Full blocks go to the file on a thread of their own, one at a time, while
+// the next is filled: the system's copying of the output into the file
+// takes place beside the export's work instead of after it. A write that
+// fails fails the next block handed over, or the end.
+class ExportWriter::BlockWrites {
 public:
-    Writing(CFile*& out, CFile& file) : m_out(out) { m_out = &file; }
-    ~Writing() { m_out = nullptr; }
+    explicit BlockWrites(CFile& file) : m_file(file), m_full(kBlockSize + kBlockSize / 4) {}
+
+    // The block's bytes go to the file; it comes back empty.
+    void Hand(LineBuffer& block)
+    {
+        Finish();
+        m_full.Swap(block);
+        block.Clear();
+        m_writing.Start([this] { m_file.Write(m_full.Data(), static_cast<unsigned>(m_full.Size())); });
+    }
+    // Every block handed over is in the file.
+    void Finish()
+    {
+        if (const std::exception_ptr failure = m_writing.Finish())
+            std::rethrow_exception(failure);
+    }
+
+private:
+    CFile& m_file;
+    LineBuffer m_full; // the block being written
+    BackgroundTask m_writing; // last: its task uses the rest
+};
+
+// Restores the writer's output to none when a write ends, however it ends;
+// the blocks handed over are written first.
+class ExportWriter::Writing {
+public:
+    Writing(CFile*& out, BlockWrites*& writes, CFile& file)
+        : m_out(out), m_writesOf(writes), m_writes(file)
+    {
+        m_out = &file;
+        m_writesOf = &m_writes;
+    }
+    ~Writing()
+    {
+        m_out = nullptr;
+        m_writesOf = nullptr;
+    }
     Writing(const Writing&) = delete;
     Writing& operator=(const Writing&) = delete;
 
 private:
     CFile*& m_out;
+    BlockWrites*& m_writesOf;
+    BlockWrites m_writes;
 };
-
-} // namespace
 
 void ExportWriter::Warn(ExportWarnings::Kind kind, int field, std::uint64_t count)
 {
@@ -85,9 +125,8 @@ void ExportWriter::Flush(LineBuffer& out)
 {
     if (!m_out)
         return; // a line alone, kept whole
-    m_out->Write(out.Data(), static_cast<unsigned>(out.Size()));
     m_written += out.Size();
-    out.Clear();
+    m_writes->Hand(out);
 }
 
 void ExportWriter::Records(mDBase& table, std::uint32_t first, LineBuffer& out)
@@ -118,22 +157,24 @@ LineBuffer& ExportWriter::Block()
 
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
-    const Writing writing(m_out, out);
+    const Writing writing(m_out, m_writes, out);
     Prepare(table);
     LineBuffer& block = Block();
     Records(table, first, block);
     Flush(block);
+    m_writes->Finish();
 }
 
 void ExportWriter::Write(mDBase& table, CFile& out)
 {
-    const Writing writing(m_out, out);
+    const Writing writing(m_out, m_writes, out);
     Prepare(table);
     LineBuffer& block = Block();
     AppendStart(table, block);
     Records(table, 1, block);
     AppendEnd(table, block);
     Flush(block);
+    m_writes->Finish();
 }
 
 void ExportWriter::Export(mDBase& table, const CString& path)

@@ -108,7 +108,8 @@ protected:
     }
 
     // Lines gather in a block until it holds this much, then go out in one
-    // write: a few system calls per thousand records instead of one per record.
+    // write: a few system calls per thousand records instead of one per
+    // record, made on a thread of their own while the next block fills.
     static constexpr size_t kBlockSize = 256 * 1024;
 
 private:
@@ -124,6 +125,9 @@ private:
     std::vector<CString> m_fieldNames;
     ExportWarnings m_warnings;
     std::unique_ptr<LineBuffer> m_block;
+    class BlockWrites; // the writing of full blocks, beside the filling of the next
+    class Writing;
+    BlockWrites* m_writes = nullptr; // while writing
     CFile* m_out = nullptr;          // while writing; never set for a line alone
     std::uint64_t m_written = 0;
     std::uint32_t m_record = 0;

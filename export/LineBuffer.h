@@ -119,6 +119,12 @@ public:
     std::string_view View(size_t from = 0) const { return { m_bytes.get() + from, m_size - from }; }
     void Truncate(size_t size) { m_size = std::min(size, m_size); }
     void Clear() { m_size = 0; }
+    void Swap(LineBuffer& other) noexcept
+    {
+        std::swap(m_bytes, other.m_bytes);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
 
 private:
     // Field texts are mostly short: they are copied inline, in pieces that

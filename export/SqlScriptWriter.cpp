@@ -80,6 +80,20 @@ std::string LowerCase(std::string_view utf8)
 
 const char kHexDigits[] = "0123456789abcdef";
 
+// Writing at a place in the output that has room: a text's bytes, and a short
+// text in one move of eight bytes.
+char* Put(char* to, std::string_view text)
+{
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
+ORVALIS_ALWAYS_INLINE char* Put(char* to, const ShortText& text)
+{
+    std::memcpy(to, text.Bytes, sizeof text.Bytes);
+    return to + text.Length;
+}
+
 // How the values of a field are written.
 SqlValue ValueOf(const FieldDescriptor& field)
 {
@@ -121,14 +135,10 @@ struct SqlScriptWriter::ByteForms {
     std::uint8_t Length[256];
     std::uint8_t Replaced[256]; // 1 where the byte became U+FFFD
     std::uint8_t Returns[256];  // the carriage returns of its UTF-8
-    // Eight bytes are copied as they are where none is below 0x20, none is
-    // a Special and, Converting, none is above 0x7F, as most are; never
-    // without Words.
+    // Eight bytes are copied as they are where none is below 0x20 and none
+    // is marked (see Marks), as most are; never without Words.
     bool Words;
-    bool Converting;
-    std::uint64_t Special[2];
-    // The writing of the kind of table this is.
-    char* (*Write)(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
+    Marks Marked;
 };
 
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
@@ -187,13 +197,10 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
     }
     // Only a table that keeps ASCII keeps the words of plain letters.
     forms->Words = (!converter || converter->KeepsAscii()) && specials.size() <= 2;
-    forms->Converting = converter != nullptr;
+    forms->Marked.High = converter ? 0x8080808080808080u : 0;
     specials.resize(2, specials.empty() ? 0 : specials[0]); // a NUL is below 0x20 anyway
-    forms->Special[0] = specials[0];
-    forms->Special[1] = specials[1];
-    const bool two = specials[1] != specials[0];
-    forms->Write = forms->Converting ? (two ? WriteForms<true, true> : WriteForms<true, false>)
-                                     : (two ? WriteForms<false, true> : WriteForms<false, false>);
+    forms->Marked.Special[0] = specials[0];
+    forms->Marked.Special[1] = specials[1];
     return forms;
 }
 
@@ -247,6 +254,18 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         m_memoColumns += memo;
     }
     m_found.assign(m_table.Columns.size(), Found());
+
+    m_writings.clear();
+    for (const SqlColumn& column : m_table.Columns) {
+        const FieldDescriptor& field = *column.Descriptor;
+        const auto width = static_cast<std::uint32_t>(table.FieldView(field).size());
+        const Writes writes = column.Nullable || column.VarLength ? Writes::ThroughBuffer : WritingOf(column, width);
+        m_writings.push_back({ &column, writes, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width,
+                               0, 0 });
+    }
+    // The row's separators and its values, the memos apart, and what the
+    // writing of a value may put past its end.
+    m_rowBytes = m_recordBytes + kSlack;
 }
 
 void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
@@ -258,14 +277,29 @@ void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
 
 ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValues(const mDBase& table, LineBuffer& out)
 {
+    // Room for the whole row claimed once, the values written in it; a
+    // value of any length goes through the buffer, and the room is claimed
+    // again after it.
     const char separator = m_rows.Separator;
-    const SqlColumn* const first = m_table.Columns.data();
-    const SqlColumn* const end = first + m_table.Columns.size();
-    for (const SqlColumn* column = first; column != end; ++column) {
+    const char* const record = table.RecordBytes();
+    ColumnWriting* const first = m_writings.data();
+    ColumnWriting* const end = first + m_writings.size();
+    char* to = out.Claim(m_rowBytes);
+    for (ColumnWriting* column = first; column != end; ++column) {
         if (column != first)
-            out.Append(separator);
-        AppendValue(table, *column, out);
+            *to++ = separator;
+        if (column->Do != Writes::ThroughBuffer) {
+            const std::string_view stored(record + column->Offset, column->Width);
+            if (column->Do == Writes::Characters && column->Sampled < kSampledTexts)
+                Sample(*column, stored);
+            to = WriteValue(column->Do, *column->Column, stored, to);
+            continue;
+        }
+        out.Keep(to);
+        AppendValue(table, *column->Column, out);
+        to = out.Claim(m_rowBytes);
     }
+    out.Keep(to);
 }
 
 void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
@@ -373,7 +407,7 @@ void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)
     out.Append(m_dialect->EndTable(m_table) + (m_partOfScript ? std::string() : m_dialect->EndScript()));
 }
 
-ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
+void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
     if (column.Nullable && table.IsNullValue(i)) {
@@ -381,41 +415,92 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendValue(const mDBase& table, con
         return;
     }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
-    // The types of nearly every table's fields here; the others apart.
+    if (const Writes writes = WritingOf(column, stored.size()); writes != Writes::ThroughBuffer) {
+        out.Keep(WriteValue(writes, column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
+        return;
+    }
+    if (column.Value == SqlValue::Characters || column.Value == SqlValue::OtherText)
+        AppendCharacters(out, stored, i);
+    else
+        AppendOtherValue(table, column, stored, out);
+}
+
+// A text column's first texts tell how it is written best: in words, where
+// most words are copied as they are, or each byte through the table, where
+// most texts hold a byte to convert or escape (accented names, say) and
+// the test of each word would go one way and the other at random.
+void SqlScriptWriter::Sample(ColumnWriting& column, std::string_view stored)
+{
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    std::uint64_t others = 0;
+    for (size_t at = 0; at < text.size(); at += 8)
+        others |= OtherBytes(LoadWord(text.data() + at), m_forms->Marked) &
+                  (~std::uint64_t{ 0 } >> (64 - 8 * std::min<size_t>(8, text.size() - at)));
+    column.Marked += others != 0;
+    if (++column.Sampled == kSampledTexts && column.Marked > kSampledTexts / 2)
+        column.Do = Writes::CharacterBytes;
+}
+
+// How a column's value of so many stored bytes is written.
+SqlScriptWriter::Writes SqlScriptWriter::WritingOf(const SqlColumn& column, size_t stored) const
+{
     switch (column.Value) {
     case SqlValue::Characters:
     case SqlValue::OtherText:
-        AppendCharacters(out, stored, i);
-        return;
+        return m_forms && stored <= m_hexAfter ? Writes::Characters : Writes::ThroughBuffer;
     case SqlValue::Decimal:
     case SqlValue::Whole:
-        AppendNumber(column, stored, out);
-        return;
-    case SqlValue::Date: {
+        return Writes::Number;
+    case SqlValue::Date:
+        return Writes::Date;
+    case SqlValue::Logical:
+        return Writes::Logical;
+    default:
+        return Writes::ThroughBuffer;
+    }
+}
+
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteValue(Writes writes, const SqlColumn& column,
+                                                       std::string_view stored, char* to)
+{
+    const int i = column.Field;
+    switch (writes) {
+    case Writes::Number:
+        return WriteNumber(column, stored, to);
+    case Writes::Date: {
         CalendarDate date;
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
-            return AppendNoValue(out, decoded, i);
-        // The stored digits, which the decoding found to be a date.
-        const char text[] = { stored[0], stored[1], stored[2], stored[3], '-', stored[4], stored[5], '-',
-                              stored[6], stored[7] };
-        AppendQuote(out);
-        out.Append(std::string_view(text, sizeof text));
-        AppendQuote(out);
-        return;
+            return WriteNoValue(to, decoded, i);
+        // The stored digits, which the decoding found to be a date, moved
+        // apart in a word: the year, a dash, the month, a dash; the day.
+        const std::uint64_t digits = LoadWord(stored.data());
+        const std::uint64_t yearAndMonth = (digits & 0xFFFFFFFFu) | std::uint64_t{ '-' } << 32 |
+                                           (digits >> 32 & 0xFFFF) << 40 | std::uint64_t{ '-' } << 56;
+        const auto day = static_cast<std::uint16_t>(digits >> 48);
+        to = WriteQuote(to);
+        std::memcpy(to, &yearAndMonth, 8);
+        std::memcpy(to + 8, &day, 2);
+        return WriteQuote(to + 10);
     }
-    case SqlValue::Logical: {
+    case Writes::Logical: {
         bool value = false;
         const Decoded decoded = DecodeLogical(stored, value);
         if (decoded != Decoded::Value)
-            return AppendNoValue(out, decoded, i);
-        out.Append(value ? m_spelling.True : m_spelling.False);
-        return;
+            return WriteNoValue(to, decoded, i);
+        return Put(to, value ? m_spelling.True : m_spelling.False);
     }
+    case Writes::CharacterBytes:
+        return WriteCharacters(to, stored, i, Reading::Bytes);
     default:
-        AppendOtherValue(table, column, stored, out);
-        return;
+        return WriteCharacters(to, stored, i, Reading::Words);
     }
+}
+
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteQuote(char* to) const
+{
+    *to = m_spelling.Quote;
+    return to + (m_spelling.Quote ? 1 : 0);
 }
 
 ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendQuote(LineBuffer& out) const
@@ -426,15 +511,36 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendQuote(LineBuffer& out) const
 
 void SqlScriptWriter::AppendNoValue(LineBuffer& out, Decoded decoded, int field)
 {
-    if (decoded == Decoded::Invalid)
-        Warn(ExportWarnings::InvalidValue, field);
-    out.Append(m_spelling.Null);
+    out.Keep(WriteNoValue(out.Claim(sizeof m_spelling.Null.Bytes), decoded, field));
 }
 
-void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
+char* SqlScriptWriter::WriteNoValue(char* to, Decoded decoded, int field)
+{
+    if (decoded == Decoded::Invalid)
+        Warn(ExportWarnings::InvalidValue, field);
+    return Put(to, m_spelling.Null);
+}
+
+// A text of a single-byte page that never goes in hexadecimal, read as a
+// view of the record (in words, or byte by byte).
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteCharacters(char* to, std::string_view stored, int field,
+                                                            Reading reading)
 {
     // The trailing blanks of a character value go, and the NULs some
     // writers pad with.
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    std::uint8_t replaced = 0;
+    to = WriteQuote(to);
+    to = WriteForms(to, text.data(), text.size(), reading, *m_forms, replaced);
+    if (replaced)
+        CountReplaced(text, field, *m_forms);
+    return WriteQuote(to);
+}
+
+// The texts WriteCharacters does not write: converted first, or perhaps in
+// hexadecimal.
+void SqlScriptWriter::AppendCharacters(LineBuffer& out, std::string_view stored, int field)
+{
     const std::string_view text = stored.substr(0, PaddedEnd(stored));
     if (text.size() > m_hexAfter && AppendHexText(out, text, field))
         return;
@@ -515,25 +621,37 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
     }
 }
 
-void SqlScriptWriter::AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out)
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
+{
+    // Nearly every number is stored as it is written: its text copied, in
+    // one move of 16 bytes (a view of the record, which may be read so far).
+    // The digits must fit the column (see below); a minus sign is counted
+    // as one, which leaves a number of every digit it holds to the rest.
+    const size_t start = PlainNumberStart(stored, column.Places);
+    const size_t length = stored.size() - start;
+    if (start != std::string_view::npos && length <= column.Digits + (column.Places > 0 ? 1 : 0)) {
+        std::memcpy(to, stored.data() + start, 16);
+        return to + length;
+    }
+    return WriteDecodedNumber(column, stored, to);
+}
+
+// Any number, as DecodeNumber reads it.
+char* SqlScriptWriter::WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to)
 {
     const int i = column.Field;
     DecimalNumber number;
     const Decoded decoded = DecodeNumber(stored, number);
-    if (decoded == Decoded::Empty) {
-        out.Append(m_spelling.Null);
-        return;
-    }
+    if (decoded == Decoded::Empty)
+        return Put(to, m_spelling.Null);
     // The value must fit its column: the digits its places leave before the
     // point, and no more decimals than it has. The databases would
     // otherwise refuse the script or round the value.
     const bool whole = column.Value == SqlValue::Whole;
     const bool tooPrecise = number.Fraction.size() > column.Places &&
                             number.Fraction.find_first_not_of('0', column.Places) != std::string_view::npos;
-    if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places) {
-        AppendNoValue(out, Decoded::Invalid, i);
-        return;
-    }
+    if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places)
+        return WriteNoValue(to, Decoded::Invalid, i);
     // Most numbers are stored as they are written: one copy of their text,
     // where no leading zero, plus sign or decimal comma is to go.
     const std::string_view digits = number.Integer;
@@ -542,16 +660,16 @@ void SqlScriptWriter::AppendNumber(const SqlColumn& column, std::string_view sto
         (!fraction || digits.data()[digits.size()] == '.')) {
         const char* const first = digits.data() - (number.Negative ? 1 : 0);
         const char* const last = fraction ? number.Fraction.data() + number.Fraction.size() : digits.data() + digits.size();
-        out.Append(std::string_view(first, static_cast<size_t>(last - first)));
-        return;
+        return Put(to, std::string_view(first, static_cast<size_t>(last - first)));
     }
     if (number.Negative)
-        out.Append('-');
-    out.Append(digits.empty() ? std::string_view("0") : digits);
+        *to++ = '-';
+    to = Put(to, digits.empty() ? std::string_view("0") : digits);
     if (fraction) {
-        out.Append('.');
-        out.Append(number.Fraction);
+        *to++ = '.';
+        to = Put(to, number.Fraction);
     }
+    return to;
 }
 
 void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
@@ -570,38 +688,56 @@ void SqlScriptWriter::AppendDouble(LineBuffer& out, double value, int field)
     out.Append(m_scratch);
 }
 
+// The high bits of the bytes of a word that the forms write otherwise than
+// as themselves (and now and then of one that they do not: its form is
+// itself).
+ORVALIS_ALWAYS_INLINE std::uint64_t SqlScriptWriter::OtherBytes(std::uint64_t word, const Marks& marks)
+{
+    return BytesBelow(word, 0x20) | AnyZeroByte(word ^ marks.Special[0]) | AnyZeroByte(word ^ marks.Special[1]) |
+           (word & marks.High);
+}
+
 // Room for sizeof Form[0] bytes a byte at `to`; returns the end of what it
-// wrote, and sets `replaced` where a byte became U+FFFD. One version for each
-// kind of table, so that the test of a word holds constants.
-template <bool Converting, bool TwoSpecials>
-char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, const ByteForms& forms,
-                                  std::uint8_t& replaced)
+// wrote, and sets `replaced` where a byte became U+FFFD.
+ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteForms(char* to, const char* from, size_t size, Reading reading,
+                                                       const ByteForms& forms, std::uint8_t& replaced)
 {
     // In locals: the table's bytes might be the output's, for all the
     // compiler knows.
-    const std::uint64_t first = forms.Special[0], second = forms.Special[1];
+    const Marks marks = forms.Marked;
     std::uint8_t any = 0;
-    size_t at = 0;
-    // Eight bytes at a time where none is written otherwise, as most are;
-    // all eight through the table elsewhere.
-    const size_t words = forms.Words ? size & ~size_t{ 7 } : 0;
-    for (; at < words; at += 8) {
-        const std::uint64_t word = LoadWord(from + at);
-        std::uint64_t written = BytesBelow(word, 0x20) | AnyZeroByte(word ^ first);
-        if (Converting)
-            written |= word & 0x8080808080808080u;
-        if (TwoSpecials)
-            written |= AnyZeroByte(word ^ second);
-        if (written == 0) {
-            std::memcpy(to, &word, 8);
-            to += 8;
-            continue;
-        }
-        for (size_t i = at; i < at + 8; ++i) {
-            const auto b = static_cast<unsigned char>(from[i]);
+    // The first `count` bytes of a word: copied as they are, then each byte
+    // written otherwise put in its place, the bytes after it moved along.
+    // Most words have none, and most others one or two.
+    const auto put = [&](std::uint64_t word, std::uint64_t written, size_t count) {
+        std::memcpy(to, &word, 8);
+        while (written) {
+            const auto before = static_cast<unsigned>(__builtin_ctzll(written)) / 8;
+            const auto b = static_cast<unsigned char>(word >> 8 * before);
+            to += before;
             std::memcpy(to, forms.Form[b], sizeof forms.Form[b]);
             to += forms.Length[b];
             any |= forms.Replaced[b];
+            count -= before + 1;
+            word = word >> 8 * before >> 8;
+            written = written >> 8 * before >> 8;
+            std::memcpy(to, &word, 8);
+        }
+        to += count;
+    };
+    size_t at = 0;
+    // Eight bytes at a time where the table keeps plain letters; all through
+    // the table elsewhere.
+    if (forms.Words && reading != Reading::Bytes) {
+        for (; at + 8 <= size; at += 8) {
+            const std::uint64_t word = LoadWord(from + at);
+            put(word, OtherBytes(word, marks), 8);
+        }
+        if (reading == Reading::Words && at < size) {
+            const std::uint64_t word = LoadWord(from + at);
+            const size_t count = size - at;
+            put(word, OtherBytes(word, marks) & (~std::uint64_t{ 0 } >> (64 - 8 * count)), count);
+            at = size;
         }
     }
     for (; at < size; ++at) {
@@ -622,15 +758,20 @@ ORVALIS_ALWAYS_INLINE void SqlScriptWriter::AppendByForms(LineBuffer& out, std::
     constexpr size_t kStretch = 4096;
     for (size_t start = 0; start < text.size(); start += kStretch) {
         const size_t size = std::min(kStretch, text.size() - start);
-        out.Keep(forms.Write(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, forms, replaced));
+        out.Keep(WriteForms(out.Claim(sizeof forms.Form[0] * size), text.data() + start, size, Reading::Piece,
+                            forms, replaced));
     }
-    if (replaced) {
-        // Rare: counted only where there is something to count.
-        size_t count = 0;
-        for (const char c : text)
-            count += forms.Replaced[static_cast<unsigned char>(c)];
-        Warn(ExportWarnings::UnmappedByte, field, count);
-    }
+    if (replaced)
+        CountReplaced(text, field, forms);
+}
+
+void SqlScriptWriter::CountReplaced(std::string_view text, int field, const ByteForms& forms)
+{
+    // Rare: counted only where there is something to count.
+    size_t count = 0;
+    for (const char c : text)
+        count += forms.Replaced[static_cast<unsigned char>(c)];
+    Warn(ExportWarnings::UnmappedByte, field, count);
 }
 
 std::uint64_t SqlScriptWriter::Returns(std::string_view text, const ByteForms& forms)

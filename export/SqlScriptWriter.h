@@ -66,11 +66,36 @@ protected:
     void AppendEnd(const mDBase& table, LineBuffer& out) override;
 
 private:
+    // The bytes of a text that its forms write otherwise than as
+    // themselves, told a word at a time: those above 0x7F where High is
+    // 0x80 in every byte (the page's upper half converted), and eight times
+    // each of the two Special bytes (the same twice where there is one).
+    struct Marks {
+        std::uint64_t High;
+        std::uint64_t Special[2];
+    };
     struct ByteForms;
     std::unique_ptr<ByteForms> MakeForms(const CodePageConverter* converter, bool hex) const;
 
     void AppendValues(const mDBase& table, LineBuffer& out);
     void AppendValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    // The kinds of value nearly every table's fields hold (texts of a
+    // single-byte page, numbers, dates, logicals) are written straight into
+    // room claimed for them: at `to`, which has room for the value's
+    // MostBytes and kSlack more. Each returns the end of what it wrote.
+    // The others go through the buffer.
+    static constexpr size_t kSlack = 32;
+    enum class Writes : std::uint8_t { Characters, CharacterBytes, Number, Date, Logical, ThroughBuffer };
+    Writes WritingOf(const SqlColumn& column, size_t stored) const;
+    char* WriteValue(Writes writes, const SqlColumn& column, std::string_view stored, char* to);
+    // How a text is read: a piece that may not be read past its end; a view
+    // of the record, in whole words; or a view of the record byte by byte.
+    enum class Reading : std::uint8_t { Piece, Words, Bytes };
+    char* WriteCharacters(char* to, std::string_view stored, int field, Reading reading);
+    char* WriteNumber(const SqlColumn& column, std::string_view stored, char* to);
+    char* WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to);
+    char* WriteNoValue(char* to, Decoded decoded, int field);
+    char* WriteQuote(char* to) const;
     // An INSERT row: its start, and the row where statements are kept under
     // a length.
     void StartRow(LineBuffer& out);
@@ -80,14 +105,16 @@ private:
     bool AppendHexText(LineBuffer& out, std::string_view text, int field);
     // Converted (by a single-byte page's table) and escaped at once.
     void AppendByForms(LineBuffer& out, std::string_view text, int field, const ByteForms& forms);
-    template <bool Converting, bool TwoSpecials>
-    static char* WriteForms(char* to, const char* from, size_t size, const ByteForms& forms, std::uint8_t& replaced);
+    // The bytes of a text that became U+FFFD, counted.
+    void CountReplaced(std::string_view text, int field, const ByteForms& forms);
+    static char* WriteForms(char* to, const char* from, size_t size, Reading reading, const ByteForms& forms,
+                            std::uint8_t& replaced);
+    static std::uint64_t OtherBytes(std::uint64_t word, const Marks& marks);
     // Around a text, a date or a timestamp, where the dialect quotes them.
     void AppendQuote(LineBuffer& out) const;
     void AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored, LineBuffer& out);
     // NULL for no value; one that is not what its type says is counted.
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
-    void AppendNumber(const SqlColumn& column, std::string_view stored, LineBuffer& out);
     void AppendDouble(LineBuffer& out, double value, int field);
     // The carriage returns of a text, in the UTF-8 of its bytes.
     static std::uint64_t Returns(std::string_view text, const ByteForms& forms);
@@ -108,6 +135,24 @@ private:
     const SqlHexTexts m_hexTexts;
     const std::uint64_t m_hexAfter; // the longest text never in hexadecimal
     SqlTable m_table;
+    // How each column goes into a row, decided once for the table: written
+    // directly from the field's bytes in the record, or through AppendValue
+    // (memos, texts that may go in hexadecimal or need converting, fields
+    // that may be null or shorter, other types).
+    struct ColumnWriting {
+        const SqlColumn* Column;
+        Writes Do;
+        std::uint32_t Offset; // the field's bytes in the record
+        std::uint32_t Width;
+        // Of a text column's first texts, how many were seen and how many
+        // hold a byte to convert or escape (see Sample).
+        std::uint16_t Sampled;
+        std::uint16_t Marked;
+    };
+    static constexpr std::uint16_t kSampledTexts = 256;
+    void Sample(ColumnWriting& column, std::string_view stored);
+    std::vector<ColumnWriting> m_writings;
+    std::uint64_t m_rowBytes = 0; // the room claimed for a row's values
     std::string m_insert; // the start of each INSERT statement
     // The rows and bytes of the INSERT statement being written.
     std::uint32_t m_statementRows = 0;

@@ -75,17 +75,34 @@ inline bool IsAscii(std::string_view text)
 // Where the text ends once the blanks and NULs that pad it are gone.
 inline size_t PaddedEnd(std::string_view text)
 {
-    constexpr std::uint64_t kBlanks = 0x2020202020202020u, kHighBits = 0x8080808080808080u;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
     size_t end = text.size();
     for (; end >= 8; end -= 8) {
+        // A blank (0x20) or a NUL is a byte that is zero but for bit 0x20.
         const std::uint64_t word = LoadWord(text.data() + end - 8);
-        const std::uint64_t kept = ~(ZeroBytes(word ^ kBlanks) | ZeroBytes(word)) & kHighBits;
+        const std::uint64_t kept = ZeroBytes(word & ~(kHighBits >> 2)) ^ kHighBits;
         if (kept)
             return end - 8 + static_cast<size_t>(63 - __builtin_clzll(kept)) / 8 + 1;
     }
     while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\0'))
         --end;
     return end;
+}
+
+// The high bit of each byte of the word that is a decimal digit, and no
+// other: each byte is looked at alone, without carries from the others.
+inline std::uint64_t DigitBytes(std::uint64_t word)
+{
+    const std::uint64_t low = word & 0x7F7F7F7F7F7F7F7Fu;
+    // At least '0' (0x30), and below ':' (0x3A), and no high bit.
+    return (low + 0x5050505050505050u) & ~(low + 0x4646464646464646u) & ~word & 0x8080808080808080u;
+}
+
+// The high bits of the bytes of a word, gathered: bit i for byte i.
+inline unsigned ByteBits(std::uint64_t highBits)
+{
+    // Byte i's bit moves to bit 56 + i of the product, and no two meet.
+    return static_cast<unsigned>((((highBits & 0x8080808080808080u) >> 7) * 0x0102040810204080u) >> 56);
 }
 
 // The high bit of each byte of the word that is below n (n at most 128), and

@@ -182,14 +182,16 @@ ORVALIS_ALWAYS_INLINE size_t LeadingDigits(const char* first, const char* at, co
 }
 
 // Inline, as they run for every date, logical and number of every record of
-// a script.
+// a script. Without branches (& and | of truths): no processor can foretell
+// which of a table's dates fall in a leap year.
 inline bool IsCalendarDate(const CalendarDate& date)
 {
-    static constexpr unsigned char kDays[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-    if (date.Year < 1 || date.Year > 9999 || date.Month < 1 || date.Month > 12 || date.Day < 1)
-        return false;
-    const bool leap = (date.Year % 4 == 0 && date.Year % 100 != 0) || date.Year % 400 == 0;
-    return date.Day <= kDays[date.Month - 1] + (date.Month == 2 && leap ? 1u : 0u);
+    static constexpr unsigned char kDays[13] = { 0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    const unsigned year = date.Year;
+    const bool leap = (year % 4 == 0) & ((year % 100 != 0) | (year % 400 == 0));
+    const unsigned month = date.Month <= 12 ? date.Month : 0; // a month of no days
+    const unsigned days = kDays[month] + ((month == 2) & leap);
+    return (year >= 1) & (year <= 9999) & (date.Day >= 1) & (date.Day <= days);
 }
 
 // "D": YYYYMMDD.
@@ -201,9 +203,12 @@ ORVALIS_ALWAYS_INLINE Decoded DecodeDate(std::string_view stored, CalendarDate& 
         const std::uint64_t word = LoadWord(stored.data());
         if ((word & 0xF0F0F0F0F0F0F0F0u) == 0x3030303030303030u &&
             (((word & 0x0F0F0F0F0F0F0F0Fu) + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) == 0) {
-            const auto digit = [&](size_t i) { return static_cast<unsigned>(stored[i] - '0'); };
-            date = { digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3), digit(4) * 10 + digit(5),
-                     digit(6) * 10 + digit(7) };
+            // Each byte times ten plus the next: the pairs' values in bytes
+            // 0, 2, 4 and 6 (the bytes between them are of no pair).
+            const std::uint64_t digits = word & 0x0F0F0F0F0F0F0F0Fu;
+            const std::uint64_t pairs = digits * 10 + (digits >> 8);
+            const auto pair = [&](unsigned i) { return static_cast<unsigned>(pairs >> 16 * i & 0xFF); };
+            date = { pair(0) * 100 + pair(1), pair(2), pair(3) };
             if (IsCalendarDate(date))
                 return Decoded::Value;
         }
@@ -272,6 +277,38 @@ ORVALIS_ALWAYS_INLINE Decoded DecodeNumber(std::string_view stored, DecimalNumbe
     number.Integer = std::string_view(first, static_cast<size_t>(wholeEnd - first));
     number.Fraction = std::string_view(fraction, static_cast<size_t>(at - fraction));
     return Decoded::Value;
+}
+
+// Where a number stored in the plainest way begins: blanks, a minus sign or
+// none, digits with no leading zero but a lone one, and with decimals a
+// point and that many digits, the field's last. The text from there is the
+// number as DecodeNumber reads it, written as it is. npos for any other
+// (blank, a plus sign, more or fewer decimals, blanks after it, ...), and
+// for a field of more than 16 bytes. Nearly every number is stored so: this
+// tells it for the whole field at once, from two words read from the
+// field's start (as the record's views may be read).
+ORVALIS_ALWAYS_INLINE size_t PlainNumberStart(std::string_view stored, unsigned decimals)
+{
+    constexpr size_t npos = std::string_view::npos;
+    constexpr std::uint64_t kBlanks = 0x2020202020202020u;
+    const size_t width = stored.size();
+    if (width == 0 || width > 16)
+        return npos;
+    // Bit i for byte i: which bytes are digits, which blanks.
+    const std::uint64_t low = LoadWord(stored.data()), high = LoadWord(stored.data() + 8);
+    const unsigned digits = ByteBits(DigitBytes(low)) | ByteBits(DigitBytes(high)) << 8;
+    const unsigned blanks = ByteBits(ZeroBytes(low ^ kBlanks)) | ByteBits(ZeroBytes(high ^ kBlanks)) << 8;
+    const unsigned field = (1u << width) - 1;
+    const unsigned text = field & ~blanks;
+    if (text == 0)
+        return npos;
+    const auto start = static_cast<size_t>(__builtin_ctz(text));
+    const size_t first = start + (stored[start] == '-' ? 1 : 0); // the first digit
+    const size_t point = decimals > 0 ? width - std::min<size_t>(width, decimals + 1) : width;
+    if (first >= point || (decimals > 0 && stored[point] != '.') || (stored[first] == '0' && first + 1 < point))
+        return npos;
+    const unsigned wanted = field & ~((1u << first) - 1) & ~(decimals > 0 ? 1u << point : 0u);
+    return (digits & wanted) == wanted ? start : npos;
 }
 
 // The code page a language driver byte (header offset 29) names; 0 for a byte

@@ -1,10 +1,12 @@
 #include "table/mDBase.h"
 
+#include "framework/BackgroundTask.h"
 #include "table/ByteSearch.h"
 #include "table/CompressedTable.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 const CRuntimeClass mDBase::RuntimeClass = MakeRuntimeClass<mDBase>("mDBase");
@@ -117,10 +119,62 @@ bool FieldsFillTheRecord(const FieldDescriptor* fields, std::uint16_t count, std
 
 } // namespace
 
+// The window after a full one, read on a thread of its own while a walk goes
+// through that one: the system's copying of the table into memory, or the
+// expansion of a compressed table, takes place beside the reader's work.
+// The source is read by one thread at a time: the reader takes the window
+// read ahead, or waits for it, before it reads the source itself. A read
+// that fails raises its CFileException when its window is taken, where the
+// reader's own read would have.
+class mDBase::ReadAhead {
+public:
+    ReadAhead(RecordSource& source, size_t windowBytes)
+        : m_source(source), m_window(std::make_unique<char[]>(windowBytes))
+    {
+        std::fill_n(m_window.get(), windowBytes, ' ');
+    }
+
+    // Reads count records from record first on, at offset, meanwhile.
+    void Start(std::uint32_t first, std::uint32_t count, std::uint64_t offset, unsigned bytes)
+    {
+        m_reading.Finish();
+        m_first = first;
+        m_count = count;
+        m_started = true;
+        m_reading.Start([this, offset, bytes] { m_got = m_source.Read(offset, m_window.get(), bytes); });
+    }
+    // The records asked for, if they are those read ahead: their window
+    // takes the place of `window`, and `got` is how many bytes were read.
+    // Otherwise false, and nothing reads the source any more.
+    bool Take(std::uint32_t first, std::uint32_t count, std::unique_ptr<char[]>& window, unsigned& got)
+    {
+        const std::exception_ptr failure = m_reading.Finish();
+        const bool held = m_started && m_first == first && m_count == count;
+        m_started = false;
+        if (!held)
+            return false;
+        if (failure)
+            std::rethrow_exception(failure);
+        window.swap(m_window);
+        got = m_got;
+        return true;
+    }
+
+private:
+    RecordSource& m_source;
+    std::unique_ptr<char[]> m_window;
+    std::uint32_t m_first = 0, m_count = 0;
+    unsigned m_got = 0;
+    bool m_started = false;
+    BackgroundTask m_reading; // last: its task uses the rest
+};
+
 const CRuntimeClass* mDBase::GetRuntimeClass() const
 {
     return &RuntimeClass;
 }
+
+mDBase::mDBase() = default;
 
 mDBase::~mDBase()
 {
@@ -192,7 +246,7 @@ int mDBase::Open(const CString& path)
     Path = path;
     Fields = std::move(fields);
     NullFlags = table.NullFlags;
-    Record = std::make_unique<char[]>(recordLength + kViewSlack);
+    Kept = std::make_unique<char[]>(recordLength + kViewSlack);
     Version = header[0];
     LanguageDriver = header[29];
     // Visual FoxPro keeps the path of the table's database container in
@@ -203,14 +257,17 @@ int mDBase::Open(const CString& path)
         Backlink = CString(link, static_cast<int>(strnlen(link, std::min<size_t>(kBacklinkSize, got - at))));
     }
     RawTextIsRecord = FieldsFillTheRecord(Fields.get(), fieldCount, recordLength);
-    std::fill_n(Record.get(), recordLength + kViewSlack, ' ');
+    std::fill_n(Kept.get(), recordLength + kViewSlack, ' ');
+    Record = Kept.get();
     RecordCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount, held));
     HeaderLength = headerLength;
     RecordLength = recordLength;
     FieldCount = fieldCount;
     CurrentRecord = 0;
     WindowRecords = std::max(1u, kWindowBytes / recordLength);
-    Window = std::make_unique<char[]>(size_t{ WindowRecords } * recordLength);
+    const size_t windowBytes = size_t{ WindowRecords } * recordLength + kViewSlack;
+    Window = std::make_unique<char[]>(windowBytes);
+    std::fill_n(Window.get(), windowBytes, ' ');
     try {
         // Record 1 alone: opening reads no more than the header, the field
         // table and the first record (and checks the end of a table that
@@ -235,11 +292,13 @@ void mDBase::Close()
     Backlink.Empty();
     RawTextIsRecord = false;
     CurrentRecord = 0;
+    Ahead.reset(); // before the source it reads
     Records.reset();
     Path.Empty();
     Fields.reset();
     NullFlags = FieldDescriptor();
-    Record.reset();
+    Record = nullptr;
+    Kept.reset();
     Window.reset();
     WindowRecords = 0;
     WindowFirst = 0;
@@ -253,12 +312,17 @@ int mDBase::GoTo(std::uint32_t n)
     // Windows lie on fixed boundaries, so that a walk backwards is served
     // as well as one forwards.
     if (n < WindowFirst || n - WindowFirst >= WindowCount) {
+        // The loaded record moves out of the window's way first.
+        if (Record != Kept.get()) {
+            std::copy_n(Record, RecordLength, Kept.get());
+            Record = Kept.get();
+        }
         const std::uint32_t first = (n - 1) / WindowRecords * WindowRecords + 1;
         Fill(first, std::min(WindowRecords, RecordCount - first + 1));
         if (n > RecordCount)
             return 0;
     }
-    std::copy_n(Window.get() + size_t{ n - WindowFirst } * RecordLength, RecordLength, Record.get());
+    Record = Window.get() + size_t{ n - WindowFirst } * RecordLength;
     CurrentRecord = n;
     return 1;
 }
@@ -268,8 +332,7 @@ void mDBase::Fill(std::uint32_t first, std::uint32_t count)
     // Emptied first, so that a read that fails leaves no window half filled.
     WindowCount = 0;
     const size_t bytes = size_t{ count } * RecordLength;
-    const std::uint64_t offset = std::uint64_t{ first - 1 } * RecordLength;
-    const unsigned got = Records->Read(offset, Window.get(), static_cast<unsigned>(bytes));
+    const unsigned got = ReadWindow(first, count);
     // A compressed table's records may end before its header says: the
     // stream tells only once it has ended.
     if (got < bytes)
@@ -283,6 +346,24 @@ void mDBase::Fill(std::uint32_t first, std::uint32_t count)
         Records->CheckEnd();
     WindowFirst = first;
     WindowCount = held;
+    // A full window with records after it: the next, meanwhile.
+    const std::uint64_t next = std::uint64_t{ first } + count;
+    if (count == WindowRecords && held == count && next <= RecordCount) {
+        if (!Ahead)
+            Ahead = std::make_unique<ReadAhead>(*Records, size_t{ WindowRecords } * RecordLength + kViewSlack);
+        const auto nextCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(WindowRecords, RecordCount - next + 1));
+        Ahead->Start(static_cast<std::uint32_t>(next), nextCount, (next - 1) * RecordLength,
+                     static_cast<unsigned>(size_t{ nextCount } * RecordLength));
+    }
+}
+
+unsigned mDBase::ReadWindow(std::uint32_t first, std::uint32_t count)
+{
+    unsigned got = 0;
+    if (Ahead && Ahead->Take(first, count, Window, got))
+        return got;
+    return Records->Read(std::uint64_t{ first - 1 } * RecordLength, Window.get(),
+                         static_cast<unsigned>(size_t{ count } * RecordLength));
 }
 
 int mDBase::MoveNext()
@@ -343,7 +424,7 @@ std::optional<std::string_view> mDBase::RecordTextView() const
 {
     if (!RawTextIsRecord)
         return std::nullopt;
-    return std::string_view(Record.get() + 1, RecordLength - 1u);
+    return std::string_view(Record + 1, RecordLength - 1u);
 }
 
 void mDBase::AppendDisplayText(int i, std::string& out) const
@@ -359,5 +440,5 @@ void mDBase::AppendDisplayText(int i, std::string& out) const
     // length, and show only when all of it lies inside the record.
     if (field->Offset + BinaryWidth(field->Kind) > RecordLength)
         return;
-    out.append(FormatBinary(field->Kind, Record.get() + field->Offset).View());
+    out.append(FormatBinary(field->Kind, Record + field->Offset).View());
 }

@@ -34,20 +34,21 @@ struct FieldDescriptor {
 };
 
 // One dBase table file, opened read-only and without sharing, with its field
-// table and a buffer that holds the current record. A compressed table (.dbc)
-// is read as the .dbf it was, its records expanded as they are read. GoTo
-// serves records from a read-ahead window of at most 256 KiB of neighbouring
+// table and the current record. A compressed table (.dbc) is read as the
+// .dbf it was, its records expanded as they are read. GoTo serves records
+// in place from a read-ahead window of at most 256 KiB of neighbouring
 // records, so that a walk through the table, or the cells of the rows the
-// list shows, cost one read per window rather than one per record. Hidden system fields (Visual
-// FoxPro) have no entry in the field table; their bytes keep their place in
-// the record.
+// list shows, cost one read per window rather than one per record, and no
+// copy of each record; the window after it is read meanwhile, on a thread
+// of its own. Hidden system fields (Visual FoxPro) have no entry in the
+// field table; their bytes keep their place in the record.
 class mDBase : public CObject {
 public:
     using Base = CObject;
     static const CRuntimeClass RuntimeClass;
     const CRuntimeClass* GetRuntimeClass() const override;
 
-    mDBase() = default;
+    mDBase();
     ~mDBase() override;
     mDBase(const mDBase&) = delete;
     mDBase& operator=(const mDBase&) = delete;
@@ -117,6 +118,10 @@ public:
     // The bytes of a field of this table inside the loaded record, for the
     // export's inner loop: a variable-length field's value is ValueView's.
     std::string_view FieldView(const FieldDescriptor& field) const { return FieldBytes(field); }
+    // The loaded record itself, its deletion flag first: GetRecordLength()
+    // bytes, and kViewSlack more that may be read. A field lies at its
+    // Offset from it in every record.
+    const char* RecordBytes() const { return Record; }
     // Field i of the loaded record is null (Visual FoxPro's null flags).
     bool IsNullValue(int i) const
     {
@@ -161,7 +166,7 @@ private:
         if (field.Offset >= RecordLength)
             return {};
         const size_t length = std::min<size_t>(field.Length, RecordLength - field.Offset);
-        return { Record.get() + field.Offset, length };
+        return { Record + field.Offset, length };
     }
     // The bytes of a field's value: a variable-length field's own length.
     std::string_view ValueBytes(const FieldDescriptor& field) const
@@ -187,6 +192,8 @@ private:
     // Reads count records from record first on into the window: fewer where
     // the records end, which lowers RecordCount.
     void Fill(std::uint32_t first, std::uint32_t count);
+    // The bytes of count records from record first on, into the window.
+    unsigned ReadWindow(std::uint32_t first, std::uint32_t count);
 
     std::uint32_t RecordCount = 0;
     std::uint32_t CurrentRecord = 0;
@@ -201,12 +208,20 @@ private:
     CString Backlink;
     std::unique_ptr<FieldDescriptor[]> Fields;
     FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
-    std::unique_ptr<char[]> Record;
+    // The loaded record: in the window, or in Kept while the window is
+    // filled again (a read that fails leaves it as it was).
+    const char* Record = nullptr;
+    std::unique_ptr<char[]> Kept;
     // Records WindowFirst to WindowFirst + WindowCount - 1 as the file holds
-    // them. The file is held without sharing while open, so its bytes cannot
-    // change under this cache.
+    // them, and kViewSlack blanks after the last the window can hold. The
+    // file is held without sharing while open, so its bytes cannot change
+    // under this cache.
     std::unique_ptr<char[]> Window;
     std::uint32_t WindowRecords = 0; // the most records the window holds
     std::uint32_t WindowFirst = 0;
     std::uint32_t WindowCount = 0;
+    // The window after a full one, read on a thread of its own while the
+    // records of that one are gone through; none for a table of one window.
+    class ReadAhead;
+    std::unique_ptr<ReadAhead> Ahead;
 };

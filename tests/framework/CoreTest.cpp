@@ -1,4 +1,5 @@
 #include "export/TextExportWriter.h"
+#include "framework/BackgroundTask.h"
 #include "framework/CFile.h"
 #include "framework/CString.h"
 #include "table/mDBase.h"
@@ -9,9 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -336,5 +340,42 @@ TEST(CFileTest, FullDeviceRaisesDiskFull)
     }
 }
 #endif
+
+// --- BackgroundTask ----------------------------------------------------------
+
+TEST(BackgroundTaskTest, TasksRunInTurnAndGiveBackWhatTheyRaise)
+{
+    BackgroundTask task;
+    std::vector<int> done; // touched by one task at a time, then read after Finish
+    for (int i = 0; i < 200; ++i)
+        task.Start([&done, i] { done.push_back(i); });
+    EXPECT_EQ(task.Finish(), nullptr);
+    ASSERT_EQ(done.size(), 200u);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(done[static_cast<size_t>(i)], i);
+
+    // A failure comes back from Finish once, as the exception it was.
+    task.Start([] { throw CFileException(CFileException::diskFull, "salida.txt", 0, "Disco lleno: %s."); });
+    const std::exception_ptr failure = task.Finish();
+    ASSERT_NE(failure, nullptr);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::diskFull);
+        EXPECT_EQ(Str(e.m_strFileName), "salida.txt");
+    }
+    EXPECT_EQ(task.Finish(), nullptr);
+
+    // Ending waits for the task under way.
+    bool ended = false;
+    {
+        BackgroundTask last;
+        last.Start([&ended] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ended = true;
+        });
+    }
+    EXPECT_TRUE(ended);
+}
 
 } // namespace

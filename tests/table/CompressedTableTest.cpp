@@ -145,6 +145,37 @@ TEST_F(CompressedTableTest, BackwardReadsExpandTheStreamAgain)
     EXPECT_EQ(read.GoTo(3001), 0);
 }
 
+TEST_F(CompressedTableTest, ReadThatFailsLeavesTheLoadedRecord)
+{
+    // Records are served from the window itself: one that the next window's
+    // read fails to fill (a CRC checked at the end) is kept as it was,
+    // whether the walk jumps there or reaches it read ahead. Windows of 1304
+    // records: the last begins at record 2609.
+    const TableBuilder table = Tables().back();
+    std::string damaged = LiteralTable(table.Bytes());
+    damaged[table.Header().size()] ^= 1;
+    mDBase read;
+    ASSERT_EQ(read.Open(Compressed(damaged).c_str()), 1);
+    ASSERT_EQ(read.GoTo(2), 1);
+    const CString text("cc" + std::string(188, ' '));
+    ASSERT_EQ(read.GetFieldText(1), text);
+    EXPECT_THROW(read.GoTo(3000), CFileException);
+    EXPECT_EQ(read.GetCurrentRecord(), 2u);
+    EXPECT_EQ(read.GetFieldText(1), text);
+
+    std::uint32_t reached = 1;
+    try {
+        for (read.GoTo(1); read.MoveNext();)
+            reached = read.GetCurrentRecord();
+        ADD_FAILURE() << "nothing raised";
+    } catch (const CFileException&) {
+        EXPECT_EQ(reached, 2608u);
+        EXPECT_EQ(read.GetCurrentRecord(), 2608u);
+        EXPECT_EQ(read.GetFieldText(1), CString(std::string(2608 % 190, 'a' + 2608 % 26) +
+                                                std::string(190 - 2608 % 190, ' ')));
+    }
+}
+
 TEST_F(CompressedTableTest, RecordCountIsClampedWhereTheStreamEnds)
 {
     const TableBuilder table = TableBuilder().Field("A", 'C', 4).Record({ "uno" }).Record({ "dos" }).Record({ "tres" });

@@ -406,16 +406,24 @@ TEST_F(LayoutTest, ListKeepsItsMarginsAsTheWindowChanges)
         ExpectAtMargins(main, list, margins, start);
 
         // Wine may report the window zoomed a moment before it has its
-        // maximised size.
-        program.PostCommand(main, WM_SYSCOMMAND, SC_MAXIMIZE);
-        EXPECT_TRUE(ProgramDriver::WaitUntil([&] {
+        // maximised size, and on a busy machine now and then swallows a
+        // posted SC_MAXIMIZE or SC_RESTORE, as it does SC_MINIMIZE: repeat
+        // the request. The size event the program handles is the same.
+        const auto maximised = [&] {
             ::GetClientRect(main, &client);
             return ::IsZoomed(main) && client.right > width;
-        }));
+        };
+        program.PostCommand(main, WM_SYSCOMMAND, SC_MAXIMIZE);
+        for (int attempt = 0; attempt < 10 && !ProgramDriver::WaitUntil(maximised, 2000); ++attempt)
+            ::ShowWindow(main, SW_MAXIMIZE);
+        ASSERT_TRUE(maximised());
         ExpectAtMargins(main, list, margins, start);
 
+        const auto restored = [&] { return !::IsZoomed(main); };
         program.PostCommand(main, WM_SYSCOMMAND, SC_RESTORE);
-        EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return !::IsZoomed(main); }));
+        for (int attempt = 0; attempt < 10 && !ProgramDriver::WaitUntil(restored, 2000); ++attempt)
+            ::ShowWindow(main, SW_RESTORE);
+        ASSERT_TRUE(restored());
         ExpectAtMargins(main, list, margins, start);
     });
 }

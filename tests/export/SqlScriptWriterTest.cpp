@@ -356,7 +356,7 @@ TEST_F(SqlScriptWriterTest, TablesNoDatabaseTakesFailNamingTheFile)
         { "more columns than any dialect takes", wide, "campos y la base de datos admite" },
     };
     for (const auto& c : cases) {
-        for (const char* dialect : { "postgresql", "sqlite" }) {
+        for (const char* dialect : { "postgresql", "sqlite", "mysql" }) {
             SCOPED_TRACE(std::string(c.what) + ", " + dialect);
             try {
                 Script(c.table, dialect);

@@ -652,7 +652,8 @@ char* SqlScriptWriter::WriteDecodedNumber(const SqlColumn& column, std::string_v
                             number.Fraction.find_first_not_of('0', column.Places) != std::string_view::npos;
     if (decoded == Decoded::Invalid || tooPrecise || number.Integer.size() > column.Digits - column.Places)
         return WriteNoValue(to, Decoded::Invalid, i);
-    // Most numbers are stored as they are written: one copy of their text,
+    // A number WriteNumber could not copy (a field of more than 16 bytes,
+    // say) may still be stored as it is written: one copy of its text,
     // where no leading zero, plus sign or decimal comma is to go.
     const std::string_view digits = number.Integer;
     const bool fraction = !whole && !number.Fraction.empty();

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 using gui::ProgramDriver;
 using gui::RunProgram;
@@ -373,6 +374,18 @@ protected:
     {
         ::SetWindowPos(main, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
     }
+
+    // Wine's X11 driver swallows a posted SC_MINIMIZE, and on a busy machine
+    // now and then a posted SC_MAXIMIZE or SC_RESTORE, or a first request to
+    // show the window so: the request is repeated until the window is as
+    // asked. The size event the program handles is the same whichever
+    // request lands.
+    static bool ShowUntil(HWND main, int show, const std::function<bool()>& shown, int waitMs)
+    {
+        for (int attempt = 0; attempt < 10 && !ProgramDriver::WaitUntil(shown, waitMs); ++attempt)
+            ::ShowWindow(main, show);
+        return shown();
+    }
 };
 
 TEST_F(LayoutTest, ListKeepsItsMarginsAsTheWindowChanges)
@@ -406,24 +419,16 @@ TEST_F(LayoutTest, ListKeepsItsMarginsAsTheWindowChanges)
         ExpectAtMargins(main, list, margins, start);
 
         // Wine may report the window zoomed a moment before it has its
-        // maximised size, and on a busy machine now and then swallows a
-        // posted SC_MAXIMIZE or SC_RESTORE, as it does SC_MINIMIZE: repeat
-        // the request. The size event the program handles is the same.
-        const auto maximised = [&] {
+        // maximised size.
+        program.PostCommand(main, WM_SYSCOMMAND, SC_MAXIMIZE);
+        ASSERT_TRUE(ShowUntil(main, SW_MAXIMIZE, [&] {
             ::GetClientRect(main, &client);
             return ::IsZoomed(main) && client.right > width;
-        };
-        program.PostCommand(main, WM_SYSCOMMAND, SC_MAXIMIZE);
-        for (int attempt = 0; attempt < 10 && !ProgramDriver::WaitUntil(maximised, 2000); ++attempt)
-            ::ShowWindow(main, SW_MAXIMIZE);
-        ASSERT_TRUE(maximised());
+        }, 2000));
         ExpectAtMargins(main, list, margins, start);
 
-        const auto restored = [&] { return !::IsZoomed(main); };
         program.PostCommand(main, WM_SYSCOMMAND, SC_RESTORE);
-        for (int attempt = 0; attempt < 10 && !ProgramDriver::WaitUntil(restored, 2000); ++attempt)
-            ::ShowWindow(main, SW_RESTORE);
-        ASSERT_TRUE(restored());
+        ASSERT_TRUE(ShowUntil(main, SW_RESTORE, [&] { return !::IsZoomed(main); }, 2000));
         ExpectAtMargins(main, list, margins, start);
     });
 }
@@ -437,14 +442,8 @@ TEST_F(LayoutTest, MinimisedListHasNoAreaAndComesBackOnRestore)
         HWND list = program.List();
         const Margins margins = InitialMargins(main, list);
         const RECT start = gui::ChildRect(list);
-        // Wine's X11 driver swallows a posted SC_MINIMIZE, and now and then
-        // the first request to show the window minimised as well; the size
-        // event the program handles is the same whichever request lands.
-        for (int attempt = 0; attempt < 10 && !::IsIconic(main); ++attempt) {
-            ::ShowWindow(main, SW_MINIMIZE);
-            ProgramDriver::WaitUntil([&] { return ::IsIconic(main) != FALSE; }, 500);
-        }
-        ASSERT_TRUE(::IsIconic(main));
+        ::ShowWindow(main, SW_MINIMIZE);
+        ASSERT_TRUE(ShowUntil(main, SW_MINIMIZE, [&] { return ::IsIconic(main) != FALSE; }, 500));
         RECT minimised;
         ProgramDriver::WaitUntil([&] {
             minimised = gui::ChildRect(list);

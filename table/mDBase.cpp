@@ -137,7 +137,6 @@ public:
     // Reads count records from record first on, at offset, meanwhile.
     void Start(std::uint32_t first, std::uint32_t count, std::uint64_t offset, unsigned bytes)
     {
-        m_reading.Finish();
         m_first = first;
         m_count = count;
         m_started = true;

@@ -546,8 +546,8 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
     const FieldValue& value = m_value;
     switch (value.What) {
     case FieldValue::Is::Integer: {
-        char text[24];
-        out.Append(std::string_view(text, static_cast<size_t>(std::to_chars(text, text + sizeof text, value.Integer).ptr - text)));
+        char* const to = out.Claim(24);
+        out.Keep(std::to_chars(to, to + 24, value.Integer).ptr);
         return;
     }
     case FieldValue::Is::Currency:
@@ -558,14 +558,15 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
         // Milliseconds only where there are any, as SQLite's own functions
         // write a time.
         const unsigned ms = value.Time.Milliseconds;
-        char text[32];
-        int length = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", value.Time.Date.Year,
+        constexpr size_t kRoom = 32;
+        AppendQuote(out);
+        char* const text = out.Claim(kRoom);
+        int length = std::snprintf(text, kRoom, "%04u-%02u-%02u %02u:%02u:%02u", value.Time.Date.Year,
                                    value.Time.Date.Month, value.Time.Date.Day, ms / 3600000, ms / 60000 % 60,
                                    ms / 1000 % 60);
         if (ms % 1000 != 0)
-            length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%03u", ms % 1000);
-        AppendQuote(out);
-        out.Append(std::string_view(text, static_cast<size_t>(length)));
+            length += std::snprintf(text + length, kRoom - static_cast<size_t>(length), ".%03u", ms % 1000);
+        out.Keep(text + length);
         AppendQuote(out);
         return;
     }
@@ -589,16 +590,16 @@ void SqlScriptWriter::AppendCurrency(LineBuffer& out, std::int64_t tenThousandth
     const auto bits = static_cast<std::uint64_t>(tenThousandths);
     const bool negative = tenThousandths < 0;
     const std::uint64_t magnitude = negative ? 0 - bits : bits;
-    char text[32];
-    char* to = text;
+    constexpr size_t kRoom = 32;
+    char* to = out.Claim(kRoom);
     if (negative)
         *to++ = '-';
-    to = std::to_chars(to, text + sizeof text, magnitude / 10000).ptr;
+    to = std::to_chars(to, to + 24, magnitude / 10000).ptr;
     *to++ = '.';
     const auto fraction = static_cast<unsigned>(magnitude % 10000);
     for (unsigned digit = 1000; digit > 0; digit /= 10)
         *to++ = static_cast<char>('0' + fraction / digit % 10);
-    out.Append(std::string_view(text, static_cast<size_t>(to - text)));
+    out.Keep(to);
 }
 
 ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)

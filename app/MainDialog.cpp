@@ -176,7 +176,7 @@ void MainDialog::OnExport()
         ExportFormatDialog format;
         if (format.DoModal() == IDOK) {
             // A file error ends the command here, reported by the framework,
-            // with the wait cursor ended and the incomplete file removed.
+            // with the wait cursor ended and an earlier file kept as it was.
             CWaitCursor wait;
             TextExportWriter(static_cast<ExportFormat>(format.Layout), format.Separator)
                 .Export(Table, save.GetPathName());

@@ -7,6 +7,7 @@
 #include "framework/CFile.h"
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
+#include "framework/OutputFile.h"
 #include "table/DatabaseContainer.h"
 #include "table/MemoFile.h"
 #include "table/StructuralIndex.h"
@@ -197,8 +198,9 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
                 Warn(warning, job.Path);
             }
         }
-        // The script's table: its long name, or else the file's name.
-        if (job.HasNames && job.CodePage != 0) {
+        // The script's table: its long name, or else the file's name. A
+        // database's table whose long name is blank is named with the others.
+        if (job.HasNames && job.CodePage != 0 && (job.Listed || !job.Names.Table.IsEmpty())) {
             job.SqlName.clear();
             CodePageConverter(job.CodePage).AppendUtf8(job.Names.Table.View(), job.SqlName);
         } else {
@@ -262,10 +264,9 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
             return false;
         const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
         if (toStandardOutput) {
-            CFile out;
+            OutputFile out;
             out.OpenStandardOutput(kStandardOutputName);
-            writer->Write(opened.Table, out);
-            out.Close();
+            writer->Export(opened.Table, out);
         } else {
             writer->Export(opened.Table, output.c_str());
             written.insert(output);
@@ -359,9 +360,9 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     // Names for the tables, and each table's columns, before any key is named.
     const std::unique_ptr<SqlDialect> dialect = SqlDialect::Named(*options.Sql);
     SqlNames names(*dialect);
-    for (TableJob& job : jobs)
-        WithTable(options, job, [&](OpenedTable& opened) {
-            job.SqlName = names.Add(job.SqlName);
+    for (size_t t = 0; t < jobs.size(); ++t)
+        WithTable(options, jobs[t], [&, &job = jobs[t]](OpenedTable& opened) {
+            job.SqlName = names.Add(job.SqlName, "tabla" + std::to_string(t + 1));
             SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
             if (job.HasNames)
                 script.SetFieldNames(job.Names.Fields);
@@ -379,12 +380,12 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (const std::string& message : keys.TakeMessages())
         WriteText(Stream::Error, message);
 
-    CFile out;
+    OutputFile out;
     try {
         if (toStandardOutput)
             out.OpenStandardOutput(kStandardOutputName);
         else
-            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+            out.Open(output.c_str());
     } catch (const CFileException& e) {
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
         for (TableJob& job : jobs)
@@ -397,9 +398,10 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     std::set<std::string> loaded;
     std::uint64_t end = begin.size(); // where the script's last whole part ends
     try {
-        out.Write(begin.data(), static_cast<unsigned>(begin.size()));
-    } catch (const CFileException& e) {
-        out.Abort();
+        out.File().Write(begin.data(), static_cast<unsigned>(begin.size()));
+    } catch (CFileException& e) {
+        out.Abandon();
+        e.AddSentence(out.IncompleteNote());
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
         for (TableJob& job : jobs)
             job.Failed = true;
@@ -416,11 +418,14 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
                     inTable.push_back(key);
             script.SetTableKeys(std::move(inTable));
             try {
-                writer->Write(opened.Table, out);
-            } catch (...) {
-                // A table that fails half-way takes its part out of the script.
-                if (!toStandardOutput)
-                    out.SetLength(end);
+                writer->Write(opened.Table, out.File());
+            } catch (CFileException& e) {
+                // A table that fails half-way takes its part out of the
+                // script; an output that cannot be cut keeps it.
+                if (out.IsDirect())
+                    e.AddSentence(out.IncompleteNote());
+                else
+                    out.File().SetLength(end);
                 throw;
             }
             end += writer->Written();
@@ -435,25 +440,44 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
             after.push_back(key);
     const std::string last = dialect->KeyStatements(after) + dialect->EndScript();
     try {
-        out.Write(last.data(), static_cast<unsigned>(last.size()));
-        out.Close();
-        if (loaded.empty() && !toStandardOutput)
-            CFile::Remove(output.c_str()); // nothing to load
-    } catch (const CFileException& e) {
-        out.Abort();
+        out.File().Write(last.data(), static_cast<unsigned>(last.size()));
+        if (loaded.empty() && !out.IsDirect())
+            out.Abandon(); // nothing to load: an earlier file stays
+        else
+            out.Commit();
+    } catch (CFileException& e) {
+        out.Abandon();
+        e.AddSentence(out.IncompleteNote());
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
         for (TableJob& job : jobs)
             job.Failed = true;
     }
 }
 
-// A table's file name in the system's spelling, for a file named after it.
-std::string FileNameOf(const CString& name)
+// A name Windows keeps for a device in every folder, whatever extension
+// follows it (CON, NUL, COM1...); avoided on every system alike.
+bool IsDeviceName(std::string_view name)
 {
-    std::string file = DatabaseContainer::SystemName(name);
+    const std::string_view stem = name.substr(0, name.find('.'));
+    for (const char* device : { "CON", "PRN", "AUX", "NUL" })
+        if (SameIgnoringCase(stem, device))
+            return true;
+    return stem.size() == 4 && (SameIgnoringCase(stem.substr(0, 3), "COM") || SameIgnoringCase(stem.substr(0, 3), "LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// The name of a file named after a database's table, in the system's
+// spelling: its long name, or the name of its own file when the long name
+// cannot name a file (blank, dots only, a device's name).
+std::string FileNameOf(const TableJob& job)
+{
+    std::string file = DatabaseContainer::SystemName(job.Listed->Name);
     for (char& c : file)
-        if (c == '/' || c == '\\' || c == ':')
+        if (c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+            c == '|')
             c = '_';
+    if (file.find_first_not_of(". ") == std::string::npos || IsDeviceName(file))
+        return WithExtension(job.Path.substr(NameStart(job.Path)), "");
     return file;
 }
 
@@ -483,10 +507,12 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
                     std::set<std::string>& written, std::vector<std::string>& failed)
 {
     const std::string path = container.GetPath().GetString();
+    if (container.GetTables().empty())
+        return; // noted when it was opened
     std::vector<TableJob> jobs = JobsOf(container, failed);
     if (options.Sql) {
         WriteScript(options, jobs, { &container }, OutputPath(options, path));
-    } else if (options.Output) {
+    } else if (options.Output && container.GetTables().size() > 1) {
         CString message;
         message.Format("-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.",
                        path.c_str());
@@ -494,10 +520,12 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
         failed.push_back(path);
         return;
     } else {
-        // One text file for each table, named after it, beside the container.
+        // One text file for each table, named after it, beside the container;
+        // the one table of a container may go where -o says.
         for (TableJob& job : jobs) {
-            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + ".txt";
-            job.Failed = !ExportTable(options, job, InFolder(options, beside), written);
+            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job) + ".txt";
+            job.Failed = !ExportTable(options, job, options.Output ? *options.Output : InFolder(options, beside),
+                                      written);
         }
     }
     for (const TableJob& job : jobs)
@@ -514,6 +542,12 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
     const auto openContainer = [&](const std::string& path) -> const DatabaseContainer* {
         try {
             containers.emplace_back().Open(path.c_str());
+            if (containers.back().GetTables().empty()) {
+                CString note;
+                note.Format("Nota: la base de datos %s no lista ninguna tabla; no se escribe nada de ella.\n",
+                            path.c_str());
+                Warn(note, path);
+            }
             return &containers.back();
         } catch (const CFileException& e) {
             ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());

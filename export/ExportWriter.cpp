@@ -3,6 +3,7 @@
 
 #include "framework/BackgroundTask.h"
 #include "framework/CodePage.h"
+#include "framework/OutputFile.h"
 #include "table/mDBase.h"
 
 #include <exception>
@@ -187,18 +188,22 @@ void ExportWriter::Export(mDBase& table, const CString& path)
     if (table.IsOpen() && CFile::IsSameFile(table.GetPath(), path))
         throw CFileException(CFileException::accessDenied, path, 0,
                              "La salida %s es la propia tabla; no se escribe sobre ella.");
-    CFile out;
-    out.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    OutputFile out;
+    out.Open(path);
+    Export(table, out);
+}
+
+void ExportWriter::Export(mDBase& table, OutputFile& out)
+{
     try {
-        Write(table, out);
-        out.Close();
+        Write(table, out.File());
+        out.Commit();
+    } catch (CFileException& e) {
+        out.Abandon();
+        e.AddSentence(out.IncompleteNote());
+        throw;
     } catch (...) {
-        out.Abort();
-        try {
-            CFile::Remove(path);
-        } catch (const CFileException&) {
-            // The error that ended the export is the one to report.
-        }
+        out.Abandon();
         throw;
     }
 }

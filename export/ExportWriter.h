@@ -16,6 +16,7 @@
 #include <vector>
 
 class CodePageConverter;
+class OutputFile;
 class mDBase;
 
 // What every export shares: the walk through the records, the output gathered
@@ -44,11 +45,14 @@ public:
     // How many bytes the last write put into its file.
     std::uint64_t Written() const { return m_written; }
 
-    // Creates (or empties) the file at path and writes the table into it.
-    // Any failure raises CFileException; a file this export created is then
-    // removed, so that no incomplete export is left looking complete. The
-    // table's own file is refused as the path.
+    // Writes the table into the file at path, which it replaces only once
+    // complete (see OutputFile). Any failure raises CFileException and leaves
+    // an earlier file as it was; a device or FIFO keeps what was written, and
+    // the message says it is incomplete. The table's own file is refused as
+    // the path.
     void Export(mDBase& table, const CString& path);
+    // The same into an output opened already, which it commits or abandons.
+    void Export(mDBase& table, OutputFile& out);
 
     // Everything, into a file open for writing.
     void Write(mDBase& table, CFile& out);

@@ -64,10 +64,16 @@ char32_t Lower(char32_t c)
     return c;
 }
 
+// A name in lower case and without control bytes, which no database takes
+// in a name (a NUL among them).
 std::string LowerCase(std::string_view utf8)
 {
     std::string lower;
     for (size_t at = 0, length = 0; at < utf8.size(); at += length) {
+        if (static_cast<unsigned char>(utf8[at]) < 0x20 || utf8[at] == 0x7F) {
+            length = 1;
+            continue;
+        }
         const char32_t c = DecodeUtf8(utf8, at, length);
         // Every capital handled takes one or two bytes, as does its small letter.
         if (c < 0x800 && (length == 2 || c < 0x80))

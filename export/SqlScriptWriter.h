@@ -14,7 +14,7 @@
 class CodePageConverter;
 
 // The names of one script's tables, or of one table's columns: lower-cased,
-// fitted to what the dialect's database keeps, and _2, _3 for one that
+// without control bytes, fitted to what the dialect's database keeps, and _2, _3 for one that
 // repeats; an empty name becomes the fallback given.
 class SqlNames {
 public:

@@ -33,6 +33,13 @@ public:
                    const char* messageFormat = nullptr);
 
     CString GetErrorMessage() const override { return m_message; }
+    // A sentence added to the message, such as what the failure left; none
+    // when it is empty.
+    void AddSentence(const CString& sentence)
+    {
+        if (!sentence.IsEmpty())
+            m_message += " " + sentence;
+    }
 
     // The cause that an operating-system error code stands for.
     static Cause OsErrorToCause(long osError);

@@ -102,10 +102,11 @@ void CFile::Open(const CString& path, unsigned flags)
     const bool write = (flags & modeWrite) != 0;
     const bool create = (flags & modeCreate) != 0;
     const bool exclusive = (flags & shareExclusive) != 0;
+    const bool createNew = create && (flags & modeCreateNew) != 0;
 #ifdef _WIN32
     HANDLE handle = ::CreateFileA(path, write ? GENERIC_WRITE : GENERIC_READ,
                                   exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  create ? CREATE_ALWAYS : OPEN_EXISTING,
+                                  createNew ? CREATE_NEW : create ? CREATE_ALWAYS : OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         ThrowLastError();
@@ -120,7 +121,7 @@ void CFile::Open(const CString& path, unsigned flags)
     // once (and is refused below). The file is emptied only once the lock is
     // held, so that a file another opener holds is never truncated.
     const int access = write ? O_WRONLY : O_RDONLY | O_NONBLOCK | O_NOCTTY;
-    const int fd = ::open(path, access | (create ? O_CREAT : 0) | O_CLOEXEC, 0666);
+    const int fd = ::open(path, access | (create ? O_CREAT : 0) | (createNew ? O_EXCL : 0) | O_CLOEXEC, 0666);
     if (fd < 0)
         ThrowLastError();
     m_handle = fd;

@@ -29,6 +29,7 @@ public:
         modeRead = 0x0000,       // read an existing file
         modeWrite = 0x0001,      // write
         modeCreate = 0x1000,     // create the file, or empty an existing one
+        modeCreateNew = 0x2000,  // with modeCreate: fail when the file exists
         shareExclusive = 0x0010, // held against other openers: see above
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
@@ -41,6 +42,8 @@ public:
     // modeRead | shareExclusive, or modeCreate | modeWrite | shareExclusive.
     void Open(const CString& path, unsigned flags);
     bool IsOpen() const { return m_handle != kNoHandle; }
+    // The name the file's errors give from now on.
+    void SetFilePath(const CString& path) { m_path = path; }
     // Standard output, for writing; name is what error messages call it.
     // Closing this file leaves the process's standard output open.
     void OpenStandardOutput(const CString& name);

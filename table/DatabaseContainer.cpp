@@ -34,6 +34,21 @@ constexpr std::int32_t kDatabaseId = 1;
     throw CFileException(CFileException::invalidFile, path, 0, format);
 }
 
+// A name as a database can take it: without control bytes (a NUL among
+// them), which none accepts, and without the blanks around it. Blank when
+// nothing else is left.
+CString NameOf(std::string_view stored)
+{
+    std::string name;
+    for (const char c : stored)
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+            name += c;
+    const size_t first = name.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return CString();
+    return CString(std::string_view(name).substr(first, name.find_last_not_of(' ') + 1 - first));
+}
+
 // The entries of one PROPERTY memo: a run of a 4-byte little-endian length
 // that counts the whole entry, the bytes 01 00, an id and the value. An entry
 // that does not fit ends the run.
@@ -56,6 +71,7 @@ public:
         const std::string_view value = Value(id);
         return CString(value.substr(0, value.find('\0')));
     }
+    CString Name(std::uint8_t id) const { return NameOf(Text(id).View()); }
     // A number is stored big-endian in (up to) 4 bytes.
     std::uint32_t Number(std::uint8_t id) const
     {
@@ -184,12 +200,16 @@ void DatabaseContainer::Open(const CString& path)
         Properties Props;
     };
     std::vector<Object> objects;
+    std::uint32_t records = 0, deleted = 0;
     for (std::uint32_t record = 1; dbc.GoTo(record); ++record) {
-        if (dbc.IsDeleted())
+        ++records;
+        if (dbc.IsDeleted()) {
+            ++deleted;
             continue; // ALTER TABLE leaves a table's old Field records deleted
+        }
         objects.push_back({ IntegerOf(dbc, columns.ObjectId), IntegerOf(dbc, columns.ParentId),
                             CString(dbc.ExportTextView(columns.ObjectType)),
-                            CString(dbc.ExportTextView(columns.ObjectName)),
+                            NameOf(dbc.ExportTextView(columns.ObjectName)),
                             Properties(PropertyBytes(dbc, columns.Property, memo)) });
     }
     std::stable_sort(objects.begin(), objects.end(), [](const Object& a, const Object& b) { return a.Id < b.Id; });
@@ -197,7 +217,7 @@ void DatabaseContainer::Open(const CString& path)
     for (const Object& object : objects)
         if (object.Parent == kDatabaseId && SameIgnoringCase(object.Type.View(), "Table"))
             m_tables.push_back({ object.Id, object.Name, object.Props.Text(kTableFile), {}, {},
-                                 object.Props.Text(kPrimaryTag) });
+                                 object.Props.Name(kPrimaryTag) });
     for (const Object& object : objects) {
         const Table* parent = FindTable(object.Parent);
         if (!parent)
@@ -208,9 +228,37 @@ void DatabaseContainer::Open(const CString& path)
         else if (SameIgnoringCase(object.Type.View(), "Index"))
             table.Tags.push_back({ object.Name, object.Props.Number(kCandidateKey) == 1 });
         else if (SameIgnoringCase(object.Type.View(), "Relation"))
-            m_relations.push_back({ table.Id, object.Props.Text(kRelationChildTag), object.Props.Text(kRelationParent),
-                                    object.Props.Text(kRelationParentTag) });
+            m_relations.push_back({ table.Id, object.Props.Name(kRelationChildTag), object.Props.Name(kRelationParent),
+                                    object.Props.Name(kRelationParentTag) });
     }
+    if (m_tables.empty())
+        CheckNoTables(dbc, records, deleted);
+}
+
+void DatabaseContainer::CheckNoTables(const mDBase& dbc, std::uint32_t records, std::uint32_t deleted) const
+{
+    // Every container holds its database's own records: without any, or
+    // with each one deleted, it is damaged, not empty.
+    const char* why = nullptr;
+    CFileStatus status;
+    char header[8] = {};
+    if (CFile::GetStatus(m_path, status)) {
+        CFile file;
+        file.Open(m_path, CFile::modeRead);
+        file.Read(header, sizeof header);
+    }
+    // The records the header counts; the last may lack its final byte.
+    const std::uint64_t whole = dbc.GetHeaderLength() + std::uint64_t{ LittleEndian<4>(header + 4) } * dbc.GetRecordLength();
+    if (status.m_size < dbc.GetHeaderLength())
+        why = "su cabecera est\xE1 cortada";
+    else if (status.m_size + 1 < whole)
+        why = "est\xE1 cortada";
+    else if (records == 0)
+        why = "no guarda ning\xFAn registro";
+    else if (deleted == records)
+        why = "todos sus registros est\xE1n borrados";
+    if (why)
+        ThrowNotAContainer(m_path, ("La base de datos %s no tiene tablas que se puedan leer: " + std::string(why) + ".").c_str());
 }
 
 const DatabaseContainer::Table* DatabaseContainer::FindTable(std::int32_t id) const

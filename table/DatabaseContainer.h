@@ -41,7 +41,9 @@ public:
     static bool IsContainer(const CString& path);
 
     // Reads the container; raises CFileException naming the .dbc or its .dct
-    // when either cannot be read or the .dbc is no container.
+    // when either cannot be read or the .dbc is no container, or is damaged
+    // so that it lists no table. Names are kept without control bytes or
+    // the blanks around them.
     void Open(const CString& path);
 
     const CString& GetPath() const { return m_path; }
@@ -73,6 +75,10 @@ public:
     static CString Locate(const CString& folderOf, std::string_view relative);
 
 private:
+    // Raises CFileException, with the reason, when a container that lists
+    // no table is damaged rather than empty.
+    void CheckNoTables(const mDBase& dbc, std::uint32_t records, std::uint32_t deleted) const;
+
     CString m_path;
     std::vector<Table> m_tables;
     std::vector<Relation> m_relations;

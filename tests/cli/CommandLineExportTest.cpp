@@ -20,11 +20,18 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
 #endif
 
 using namespace std::string_literals;
@@ -104,6 +111,31 @@ protected:
         const std::string path = dir.File(name);
         builder.WriteTo(path);
         return path;
+    }
+
+    // A compressed table found damaged (its check fails) only after much
+    // of it has been written.
+    std::string DamagedTable(const std::string& name)
+    {
+        TableBuilder large;
+        large.Field("TEXTO", 'C', 100);
+        for (int i = 0; i < 6000; ++i)
+            large.Record({ std::string(90, 'x') + std::to_string(i) });
+        const std::string dbf = large.Bytes();
+        TableBuilder::WriteFile(dir.File(name), testing_support::CompressedBytes(
+            dbf, testing_support::ImplodeBuilder().Literals(dbf.substr(TableBuilder::HeaderLengthOf(dbf))).End().Bytes(), 0));
+        return dir.File(name);
+    }
+
+    // The files of the test's folder, but for the program's two streams.
+    std::set<std::string> Files()
+    {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            names.insert(entry.path().filename().string());
+        names.erase("stdout");
+        names.erase("stderr");
+        return names;
     }
 
     TempDir dir;
@@ -291,7 +323,109 @@ TEST_F(CommandLineExportTest, FailuresNameTheFileAndLeaveNoPartialOutput)
         big.Record({ std::string(200, 'x') });
     const std::string bigTable = Table("grande.dbf", big);
     fails({ "-d", full, bigTable }, "No queda espacio en el disco para el archivo");
-    EXPECT_FALSE(Exists(full + "/grande.txt"));
+    EXPECT_FALSE(testing_support::TemporaryLeft(full + "/grande.txt"));
+}
+
+TEST_F(CommandLineExportTest, AFailedExportDestroysNothing)
+{
+    const std::string damaged = DamagedTable("rota.dbc");
+    const std::string incomplete = Said(" ha quedado incompleta.");
+
+    // A file from an earlier export stays as it was, by either road a file
+    // is written, and no temporary file is left beside it.
+    const std::string earlier = dir.File("informe.txt");
+    for (const char* layout : { "--csv", "--sql" }) {
+        TableBuilder::WriteFile(earlier, "anterior");
+        const std::set<std::string> before = Files();
+        const Result result = Run({ layout, "-o", earlier, damaged });
+        EXPECT_EQ(result.Status, 1) << layout;
+        EXPECT_NE(result.Err.find(damaged), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Err.find(incomplete), std::string::npos) << result.Err;
+        EXPECT_EQ(ReadAll(earlier), "anterior") << layout;
+        EXPECT_EQ(Files(), before) << layout;
+    }
+    EXPECT_EQ(Run({ "--tab", "-o", earlier, Table("buena.dbf") }).Status, 0);
+    EXPECT_EQ(ReadAll(earlier).substr(0, 6), "Pe\xF1" "a \"");
+
+    // Standard output, a FIFO and a device are written straight through:
+    // never removed, and said to be incomplete.
+    for (const char* layout : { "--csv", "--sql" }) {
+        const Result result = Run({ layout, "-o", "-", damaged });
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find(Said("La salida (salida est\xE1ndar)") + incomplete), std::string::npos) << result.Err;
+        EXPECT_FALSE(result.Out.empty());
+    }
+#ifndef _WIN32
+    const std::string fifo = dir.File("tuberia");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = dir.File("nulo");
+    const bool root = ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; // what /dev/null is
+    for (const char* layout : { "--csv", "--sql" }) {
+        std::string drained;
+        std::thread reader([&] { drained = ReadAll(fifo); });
+        Result result = Run({ layout, "-o", fifo, damaged });
+        // Should the program not have opened it, the reader is let go.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        reader.join();
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find("La salida " + fifo + incomplete), std::string::npos) << result.Err;
+        EXPECT_FALSE(drained.empty());
+        struct stat node {};
+        EXPECT_TRUE(::stat(fifo.c_str(), &node) == 0 && S_ISFIFO(node.st_mode));
+        if (!root)
+            continue;
+        result = Run({ layout, "-o", device, damaged });
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find("La salida " + device + incomplete), std::string::npos) << result.Err;
+        EXPECT_TRUE(::stat(device.c_str(), &node) == 0 && S_ISCHR(node.st_mode));
+    }
+#endif
+}
+
+TEST_F(CommandLineExportTest, ContainersWithoutTablesSaySo)
+{
+    // An honest container that lists no tables: a note, and nothing written.
+    ContainerBuilder().WriteTo(dir.File("vacia"));
+    for (const std::vector<std::string>& options : { std::vector<std::string>{ "--sql" }, { "--csv", "-o", dir.File("x.txt") } }) {
+        std::vector<std::string> command = options;
+        command.push_back(dir.File("vacia.dbc"));
+        const Result result = Run(command);
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        EXPECT_EQ(result.Err, Said("Nota: la base de datos " + dir.File("vacia.dbc") +
+                                   " no lista ninguna tabla; no se escribe nada de ella.\n"));
+        EXPECT_FALSE(Exists(dir.File("vacia.sql")) || Exists(dir.File("x.txt")));
+    }
+
+    // Damaged ones that yield no table fail, saying why.
+    ContainerBuilder listed;
+    listed.Field(listed.Table("clientes", "clientes.dbf"), "codigo");
+    const std::string bytes = listed.Dbc().Bytes();
+    const size_t header = TableBuilder::HeaderLengthOf(bytes);
+    std::string deleted = bytes;
+    const size_t recordLength = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+    for (size_t at = header; at + recordLength <= bytes.size(); at += recordLength)
+        deleted[at] = '*'; // the database's, the table's and the field's
+    const struct {
+        const char* name;
+        std::string dbc;
+        const char* why;
+    } damaged[] = {
+        { "cortada", bytes.substr(0, header - 100), "su cabecera est\xE1 cortada" },
+        { "sin_registros", bytes.substr(0, header + 50), "est\xE1 cortada" },
+        { "borrada", deleted, "todos sus registros est\xE1n borrados" },
+    };
+    for (const auto& c : damaged) {
+        const std::string path = dir.File(std::string(c.name) + ".dbc");
+        TableBuilder::WriteFile(path, c.dbc);
+        listed.Dct().WriteTo(dir.File(std::string(c.name) + ".dct"));
+        for (const char* layout : { "--sql", "--csv" }) {
+            const Result result = Run({ layout, path });
+            EXPECT_EQ(result.Status, 1) << c.name;
+            EXPECT_EQ(result.Err, Said("La base de datos " + path + " no tiene tablas que se puedan leer: " + c.why + ".\n"));
+        }
+    }
 }
 
 TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)

@@ -311,6 +311,7 @@ TEST_F(ExportTest, DiskFullPartWayRemovesTheIncompleteFile)
         EXPECT_EQ(std::string(e.m_strFileName.View()), target);
     }
     EXPECT_FALSE(Exists(target));
+    EXPECT_FALSE(testing_support::TemporaryLeft(target));
 }
 
 } // namespace

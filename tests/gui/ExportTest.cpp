@@ -249,6 +249,7 @@ TEST_F(ExportCommandTest, DiskFullIsReportedAndTheIncompleteFileRemoved)
         program.PressOk(box);
         EXPECT_TRUE(NoMessageBox(program)) << "a further box (\"Done\"?) came up";
         EXPECT_FALSE(Exists(out));
+        EXPECT_FALSE(testing_support::TemporaryLeft(out));
         // The program goes on: a smaller export to the same place works.
         program.OpenTableAndWait(Table());
         StartExport(program, full + "\\socios.txt");

@@ -4,7 +4,9 @@
 // relation to a candidate key and one to its own table, keys the data breaks,
 // tables in other folders and letter cases, fields whose long names pass 10
 // characters and the tags FoxPro writes with them, and a listed table that
-// is missing. Prints nothing; the check knows what it holds.
+// is missing. Beside it, hostil/Hostil.dbc names its tables and fields with
+// blanks only, control bytes and a NUL. Prints nothing; the check knows what
+// it holds.
 //
 //     make_database FOLDER
 
@@ -228,5 +230,24 @@ int main(int argc, char** argv)
     dbc.Field(shippers, "shipper_id");
 
     dbc.WriteTo(db + "/Tienda");
+
+    // Hostil: names no database takes as they are. The fourth table's name
+    // is the one the first is given.
+    const std::string hostile = root + "/hostil";
+    fs::create_directories(hostile);
+    ContainerBuilder names(1);
+    const int blank = names.Table("   ", "blanca.dbf");
+    for (const std::string& name : { "codigo"s, "  "s, "nom\x01" "bre"s })
+        names.Field(blank, name);
+    names.Field(names.Table("n\0ombre"s, "nul.dbf"), "va\x7Flor");
+    names.Field(names.Table("\x01\x02\t", "control.dbf"), "\x1B" "dato");
+    names.Field(names.Table("tabla1", "tabla1.dbf"), "id");
+    Member("hostil.dbc", false)
+        .Field("CODIGO", 'C', 4).Field("BLANCO", 'N', 3).Field("NOMBRE", 'C', 10)
+        .Record({ "A1", "  7", "Pe\xF1" "a" }).Record({ "A2", "", "" })
+        .WriteTo(hostile + "/blanca.dbf");
+    for (const char* file : { "nul.dbf", "control.dbf", "tabla1.dbf" })
+        Member("hostil.dbc", false).Field("VALOR", 'C', 6).Record({ file }).WriteTo(hostile + "/" + file);
+    names.WriteTo(hostile + "/Hostil");
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Exports the Visual FoxPro database that make_database writes, whole, as
 one script per database, loads each into a real PostgreSQL and SQLite and
-checks the long table and column names, every row (compared, typed, with
+checks the long table and column names (and names no database takes as
+they are, blank or with control bytes), every row (compared, typed, with
 dbfread's reading of the member tables), the keys and indexes each database
 then holds, and the messages for what the script leaves out. Also a member
 table exported alone, several tables in one script, and the text layouts.
@@ -208,6 +209,30 @@ def check_database(exe, db, root, keys, out):
     return problems + check_loaded(db, root, keys)
 
 
+# The tables of hostil/Hostil.dbc as each database holds them: blank names
+# are named as the script's others, control bytes and the NUL left out.
+HOSTILE = {'tabla1': ['codigo', 'campo2', 'nombre'], 'nombre': ['valor'], 'tabla3': ['dato'],
+           'tabla1_2': ['id']}
+
+
+def check_hostile(exe, db, root, out):
+    script = os.path.join(out, 'hostil.%s.sql' % db.dialect)
+    status, stderr = run(exe, '--sql=' + db.dialect, '-o', script, os.path.join(root, 'hostil', 'Hostil.dbc'))
+    if status:
+        return ['hostile names: exit %d: %s' % (status, stderr)]
+    if b'\0' in open(script, 'rb').read():
+        return ['hostile names: a NUL in the script']
+    load = db.load(script)
+    if load.returncode:
+        return ['hostile names: the load failed: %s' % load.stderr.decode('utf-8', 'replace').strip()]
+    problems = []
+    for name, columns in HOSTILE.items():
+        got, rows = db.read(name)
+        if got != columns or len(rows) != (2 if name == 'tabla1' else 1):
+            problems.append('hostile names: %s has columns %s and %d rows' % (name, got, len(rows)))
+    return problems
+
+
 def check_alone(exe, root, folder):
     """A member table alone has its long names; several tables go into one
     script with -o; a database's text layouts are one file per table."""
@@ -224,6 +249,13 @@ def check_alone(exe, root, folder):
         got = db.read(name)[0] if not problems else []
         if got != TABLES[name][1]:
             problems.append('alone: %s has columns %s' % (name, got))
+    # Files named after tables whose names cannot name one take the table file's.
+    hostile = os.path.join(folder, 'hostile')
+    os.mkdir(hostile)
+    status, stderr = run(exe, '--csv', '-d', hostile, os.path.join(root, 'hostil', 'Hostil.dbc'))
+    written = sorted(os.listdir(hostile))
+    if status or written != ['blanca.txt', 'control.txt', 'nombre.txt', 'tabla1.txt']:
+        problems.append('hostile texts: exit %d, files %s: %s' % (status, written, stderr))
     texts = os.path.join(folder, 'texts')
     os.mkdir(texts)
     status, stderr = run(exe, '--csv', '--header', '-d', texts, os.path.join(root, 'db', 'Tienda.dbc'))
@@ -249,7 +281,8 @@ def main():
         failed = bool(required & set(skipped))
         root = os.path.join(folder, 'tienda')
         subprocess.run([make, root], check=True)
-        checks = [(db.name, lambda db=db: check_database(exe, db, root, KEYS[db.name], folder)) for db in started]
+        checks = [(db.name, lambda db=db: check_database(exe, db, root, KEYS[db.name], folder) +
+                   check_hostile(exe, db, root, folder)) for db in started]
         checks.append(('alone', lambda: check_alone(exe, root, tempfile.mkdtemp(dir=folder))))
         for name, check in checks:
             for problem in check():

@@ -2,6 +2,7 @@
 
 #include "framework/CFile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -34,6 +35,18 @@ inline bool Exists(const std::string& path)
 {
     CFileStatus status;
     return CFile::GetStatus(path.c_str(), status);
+}
+
+// Whether a temporary file of an export to path is still in its folder
+// (named .NAME. and more).
+inline bool TemporaryLeft(const std::string& path)
+{
+    const std::filesystem::path output(path);
+    const std::string prefix = "." + output.filename().string() + ".";
+    for (const auto& entry : std::filesystem::directory_iterator(output.parent_path()))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            return true;
+    return false;
 }
 
 } // namespace testing_support

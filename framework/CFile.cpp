@@ -419,6 +419,17 @@ CString CFile::FindIgnoringCase(const CString& path)
     return CString();
 }
 
+void CFile::Rename(const CString& from, const CString& to)
+{
+#ifdef _WIN32
+    if (!::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING))
+        Throw(LastOsError(), to);
+#else
+    if (::rename(from, to) != 0)
+        Throw(LastOsError(), to);
+#endif
+}
+
 void CFile::Remove(const CString& path)
 {
 #ifdef _WIN32

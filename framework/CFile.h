@@ -71,6 +71,8 @@ public:
     // can connect to the pipe.
     static bool GetStatus(const CString& path, CFileStatus& status);
     static void Remove(const CString& path);
+    // Moves the file at from to the path to, replacing a file there.
+    static void Rename(const CString& from, const CString& to);
     // The existing file in path's folder whose name is path's name in any
     // letter case, the exact spelling first; empty when there is none.
     static CString FindIgnoringCase(const CString& path);

@@ -19,15 +19,6 @@
 
 namespace {
 
-long LastOsError()
-{
-#ifdef _WIN32
-    return static_cast<long>(::GetLastError());
-#else
-    return errno;
-#endif
-}
-
 bool AlreadyExists(long osError)
 {
 #ifdef _WIN32
@@ -63,11 +54,11 @@ CString Resolved(const CString& path)
 
 void RemoveQuietly(const CString& path) noexcept
 {
-#ifdef _WIN32
-    ::DeleteFileA(path);
-#else
-    ::unlink(path);
-#endif
+    try {
+        CFile::Remove(path);
+    } catch (const CFileException&) {
+        // The failure that ended the export is the one to report.
+    }
 }
 
 // Each temporary name of this process is new; another process has its own id.
@@ -145,15 +136,7 @@ void OutputFile::Commit()
     try {
         m_file.Close();
         m_held.Abort(); // Windows replaces no file that is open
-#ifdef _WIN32
-        const bool moved = ::MoveFileExA(m_temporary, m_target, MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-        const bool moved = ::rename(m_temporary, m_target) == 0;
-#endif
-        if (!moved) {
-            const long error = LastOsError();
-            throw CFileException(CFileException::OsErrorToCause(error), m_path, error);
-        }
+        CFile::Rename(m_temporary, m_target);
     } catch (...) {
         Abandon();
         throw;

@@ -29,9 +29,10 @@ bool CompressedTable::IsCompressed(const CString& path, std::string_view header)
 }
 
 CompressedTable::CompressedTable(std::unique_ptr<CFile> file, const CString& path, std::string_view header,
-                                 std::uint32_t recordCount, std::uint16_t recordLength, size_t mostCheckpoints)
+                                 std::uint32_t recordCount, std::uint16_t recordLength, size_t mostCheckpoints,
+                                 std::uint64_t firstInterval)
     : m_file(std::move(file)), m_path(path), m_recordBytes(std::uint64_t{ recordCount } * recordLength),
-      m_mostCheckpoints(std::max<size_t>(mostCheckpoints, 2))
+      m_mostCheckpoints(std::max<size_t>(mostCheckpoints, 2)), m_interval(std::max<std::uint64_t>(firstInterval, 1))
 {
     unsigned char stored[kCrcBytes];
     if (m_file->ReadAt(header.size(), stored, kCrcBytes) < kCrcBytes)

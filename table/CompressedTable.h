@@ -36,9 +36,14 @@
 // checked until then.
 class CompressedTable : public RecordSource {
 public:
-    // The most checkpoints kept: 2048 of at most 4 KiB of window each, about
-    // 8.4 MiB, beside a few hundred KiB of buffers; one each piece up to
-    // 128 MiB of output, one each 2 MiB at 4 GiB.
+    // At first a checkpoint each 16 pieces, about 1 MiB of output: a jump
+    // then expands at most about 1.3 MiB, the interval and the read-ahead
+    // window (a few milliseconds), while a walk from start to end keeps only
+    // about 4 KiB of window a MiB, which costs nothing to speak of beside the
+    // expansion (fresh memory is not free: one each piece cost a full read a
+    // third more on a virtual machine). At most 2048 of them: about 8.4 MiB,
+    // and a checkpoint each MiB up to 2 GiB of output, each 2 MiB up to 4.
+    static constexpr std::uint64_t kFirstInterval = 16;
     static constexpr size_t kMostCheckpoints = 2048;
 
     // Whether the table at path with this header is compressed: a file named
@@ -46,10 +51,11 @@ public:
     static bool IsCompressed(const CString& path, std::string_view header);
 
     // header: the file's first bytes, up to the header length. The header's
-    // record count and length give how long the output may be.
+    // record count and length give how long the output may be. The interval
+    // is in pieces; at least two checkpoints are kept.
     CompressedTable(std::unique_ptr<CFile> file, const CString& path, std::string_view header,
                     std::uint32_t recordCount, std::uint16_t recordLength,
-                    size_t mostCheckpoints = kMostCheckpoints);
+                    size_t mostCheckpoints = kMostCheckpoints, std::uint64_t firstInterval = kFirstInterval);
 
     unsigned Read(std::uint64_t offset, char* buffer, unsigned count) override;
     std::uint64_t Size() const override;
@@ -87,7 +93,7 @@ private:
     // Checkpoint i is where piece i * m_interval begins, counted from 0: the
     // first at the stream's start.
     std::vector<Checkpoint> m_checkpoints;
-    std::uint64_t m_interval = 1;
+    std::uint64_t m_interval;
     std::uint64_t m_expanded = 0;
 
     std::unique_ptr<ImplodeDecoder> m_decoder; // none after a failure: the next read starts again

@@ -45,6 +45,8 @@ public:
     // and a checkpoint each MiB up to 2 GiB of output, each 2 MiB up to 4.
     static constexpr std::uint64_t kFirstInterval = 16;
     static constexpr size_t kMostCheckpoints = 2048;
+    static_assert(kMostCheckpoints * (4096 + 256) < 16 * 1024 * 1024,
+                  "the checkpoints leave the buffers room under 32 MiB");
 
     // Whether the table at path with this header is compressed: a file named
     // .dbc, in any letter case, that is not a database container.

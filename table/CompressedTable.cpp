@@ -92,7 +92,7 @@ void CompressedTable::Keep()
     if (m_checkpoints.size() == m_mostCheckpoints) {
         // Every other one goes: those left are twice as far apart, and this
         // piece is where the next of them falls due.
-        for (size_t i = 0; 2 * i < m_checkpoints.size(); ++i)
+        for (size_t i = 1; 2 * i < m_checkpoints.size(); ++i)
             m_checkpoints[i] = std::move(m_checkpoints[2 * i]);
         m_checkpoints.resize((m_checkpoints.size() + 1) / 2);
         m_interval *= 2;

@@ -231,11 +231,16 @@ void DatabaseContainer::Open(const CString& path)
             m_relations.push_back({ table.Id, object.Props.Name(kRelationChildTag), object.Props.Name(kRelationParent),
                                     object.Props.Name(kRelationParentTag) });
     }
-    if (m_tables.empty())
-        CheckNoTables(dbc, records, deleted);
+    if (m_tables.empty()) {
+        // Windows lets no other opener read the file meanwhile.
+        const std::uint16_t headerLength = dbc.GetHeaderLength(), recordLength = dbc.GetRecordLength();
+        dbc.Close();
+        CheckNoTables(headerLength, recordLength, records, deleted);
+    }
 }
 
-void DatabaseContainer::CheckNoTables(const mDBase& dbc, std::uint32_t records, std::uint32_t deleted) const
+void DatabaseContainer::CheckNoTables(std::uint16_t headerLength, std::uint16_t recordLength, std::uint32_t records,
+                                      std::uint32_t deleted) const
 {
     // Every container holds its database's own records: without any, or
     // with each one deleted, it is damaged, not empty.
@@ -248,8 +253,8 @@ void DatabaseContainer::CheckNoTables(const mDBase& dbc, std::uint32_t records, 
         file.Read(header, sizeof header);
     }
     // The records the header counts; the last may lack its final byte.
-    const std::uint64_t whole = dbc.GetHeaderLength() + std::uint64_t{ LittleEndian<4>(header + 4) } * dbc.GetRecordLength();
-    if (status.m_size < dbc.GetHeaderLength())
+    const std::uint64_t whole = headerLength + std::uint64_t{ LittleEndian<4>(header + 4) } * recordLength;
+    if (status.m_size < headerLength)
         why = "su cabecera est\xE1 cortada";
     else if (status.m_size + 1 < whole)
         why = "est\xE1 cortada";

@@ -77,7 +77,8 @@ public:
 private:
     // Raises CFileException, with the reason, when a container that lists
     // no table is damaged rather than empty.
-    void CheckNoTables(const mDBase& dbc, std::uint32_t records, std::uint32_t deleted) const;
+    void CheckNoTables(std::uint16_t headerLength, std::uint16_t recordLength, std::uint32_t records,
+                       std::uint32_t deleted) const;
 
     CString m_path;
     std::vector<Table> m_tables;

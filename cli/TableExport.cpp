@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "export/DatabaseKeys.h"
+#include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "framework/CFile.h"
@@ -34,6 +35,7 @@ struct TableJob {
     std::string SqlName; // in UTF-8
     SqlTable Table; // as the script creates it
     bool Failed = false;
+    bool MemoMissingSaid = false;
 
     static TableJob Of(const std::string& path)
     {
@@ -71,11 +73,17 @@ std::string InFolder(const ExportOptions& options, const std::string& beside)
     return folder + beside.substr(NameStart(beside));
 }
 
+// The extension of an output named after its table.
+const char* Extension(const ExportOptions& options)
+{
+    return options.Sql ? ".sql" : options.Jsonl ? ".jsonl" : ".txt";
+}
+
 std::string OutputPath(const ExportOptions& options, const std::string& table)
 {
     if (options.Output)
         return *options.Output;
-    return InFolder(options, WithExtension(table, options.Sql ? ".sql" : ".txt"));
+    return InFolder(options, WithExtension(table, Extension(options)));
 }
 
 // The code page a .cpg file beside the table names; 0 without one.
@@ -122,19 +130,20 @@ unsigned TableCodePage(const ExportOptions& options, const std::string& path, co
 
 // What the export could not write as stored, one line for each kind.
 void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
-                    const MemoFile* memo, unsigned codePage, bool sql)
+                    const MemoFile* memo, unsigned codePage, const ExportOptions& options)
 {
+    const bool sql = options.Sql.has_value();
     const std::string memoPath = memo ? memo->GetPath().GetString() : "";
     for (int kind = 0; kind < ExportWarnings::kKinds; ++kind) {
         const ExportWarnings::Tally& tally = warnings.Of[kind];
         if (tally.Count == 0)
             continue;
         CString what;
-        const char* written = "se escriben como NULL";
+        const char* written = options.Jsonl ? "se escriben como null" : "se escriben como NULL";
         switch (kind) {
         case ExportWarnings::UnreadableMemo:
             what.Format("memos ilegibles en %s", memoPath.c_str());
-            if (!sql)
+            if (!sql && !options.Jsonl)
                 written = "se escriben vac\xEDos";
             break;
         case ExportWarnings::InvalidValue:
@@ -157,14 +166,15 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
 }
 
 // Whether the export reads the table's memo file: the memo texts of "M"
-// fields, or, in a script, every field kept there.
+// fields, or, in a script or JSON Lines, every field kept there.
 bool ReadsMemoFile(const ExportOptions& options, const mDBase& table)
 {
-    if (!options.Memo && !options.Sql)
+    const bool typed = options.Sql || options.Jsonl;
+    if (!options.Memo && !typed)
         return false;
     for (int i = 0; i < table.GetFieldCount(); ++i) {
         const MemoUse use = table.GetField(i).Memo;
-        if (use == MemoUse::Text || (options.Sql && use == MemoUse::Binary))
+        if (use == MemoUse::Text || (typed && use == MemoUse::Binary))
             return true;
     }
     return false;
@@ -180,14 +190,14 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         return false;
     }
     if (!job.Planned) {
-        // A script's texts are always UTF-8.
-        if (options.Utf8 || options.Sql)
+        // A script's texts and JSON's are always UTF-8.
+        if (options.Utf8 || options.Sql || options.Jsonl)
             job.CodePage = TableCodePage(options, job.Path, opened.Table);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
             job.HasNames = job.Listed->Fields.size() == opened.Table.GetFieldCount();
-        } else if (options.Header || options.Sql) {
+        } else if (options.Header || options.Sql || options.Jsonl) {
             CString problem;
             job.HasNames = DatabaseContainer::FindLongNames(opened.Table, job.Names, problem);
             if (!problem.IsEmpty()) {
@@ -208,7 +218,25 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     }
     if (ReadsMemoFile(options, opened.Table)) {
         opened.Memo.emplace();
-        opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+        try {
+            opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+        } catch (const CFileException& e) {
+            // JSON Lines keeps the records of a table whose memo file is
+            // gone: its memos have no value.
+            if (!options.Jsonl || e.m_cause != CFileException::fileNotFound)
+                throw;
+            opened.Memo.reset();
+            if (!job.MemoMissingSaid) {
+                std::string cause = e.GetErrorMessage().GetString();
+                if (!cause.empty() && cause.back() == '.')
+                    cause.pop_back();
+                CString warning;
+                warning.Format("Aviso: tabla %s: %s; sus memos se escriben como null.\n", job.Path.c_str(),
+                               cause.c_str());
+                Warn(warning, e.m_strFileName.GetString());
+                job.MemoMissingSaid = true;
+            }
+        }
     }
     if (job.CodePage != 0)
         opened.Converter.emplace(job.CodePage);
@@ -222,10 +250,14 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
         auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
         script->SetReplace(options.Replace);
         writer = std::move(script);
+    } else if (options.Jsonl) {
+        writer = std::make_unique<JsonLinesWriter>();
+        writer->SetConverter(&*opened.Converter);
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
         text->SetHeaderLine(options.Header);
+        text->SetByteOrderMark(options.Bom);
         text->SetConverter(opened.Converter ? &*opened.Converter : nullptr);
         writer = std::move(text);
     }
@@ -240,7 +272,7 @@ void ReportWarnings(const ExportOptions& options, const TableJob& job, const Ope
                     const ExportWriter& writer)
 {
     ReportWarnings(writer.GetWarnings(), job.Path, opened.Table, opened.Memo ? &*opened.Memo : nullptr,
-                   job.CodePage, options.Sql.has_value());
+                   job.CodePage, options);
 }
 
 // Exports one table to its own output. False, with the cause reported, when
@@ -496,7 +528,7 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
     } else {
         // One text file for each table, named after it, beside the container.
         for (TableJob& job : jobs) {
-            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + ".txt";
+            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + Extension(options);
             job.Failed = !ExportTable(options, job, InFolder(options, beside), written);
         }
     }

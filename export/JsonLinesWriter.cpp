@@ -97,10 +97,10 @@ private:
     void Put(LineBuffer& out, unsigned digits) const
     {
         static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        char text[4];
+        char* const to = out.Claim(4);
         for (unsigned i = 0; i < 4; ++i)
-            text[i] = kDigits[m_waiting >> (18 - 6 * i) & 63];
-        out.Append(std::string_view(text, digits));
+            to[i] = kDigits[m_waiting >> (18 - 6 * i) & 63];
+        out.Keep(to + digits);
     }
 
     std::uint32_t m_waiting = 0;

@@ -229,6 +229,8 @@ void MainDialog::ReportOpening()
             message.Format("Tabla %s: %s; se muestran los nombres que guarda la tabla.", warning.File.c_str(),
                            warning.Detail.GetString());
             break;
+        case OpenedTable::Warning::AssumedWindows1252:
+            continue; // the window shows such a table in the system's code page
         }
         AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
     }

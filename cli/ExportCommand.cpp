@@ -43,8 +43,15 @@ const char kHelp[] =
     "                tabla con la extensi\xF3n .sql\n"
     "  --replace     con --sql, reemplaza la tabla si ya existe\n"
     "\n"
+    "Excel:\n"
+    "  --xlsx        un libro de Excel (.xlsx): una hoja por tabla, con los nombres de\n"
+    "                los campos en la primera fila y cada valor con su tipo (texto,\n"
+    "                n\xFAmero, fecha, l\xF3gico); los memos van incluidos. Con -o y varias\n"
+    "                tablas, o una base de datos, un solo libro con una hoja por tabla\n"
+    "\n"
     "Salida:\n"
-    "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas;\n"
+    "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas\n"
+    "                (con --xlsx, un libro de todas);\n"
     "                -o - la escribe en la salida est\xE1ndar\n"
     "  -d CARPETA    las salidas en esa carpeta, en lugar de junto a cada tabla\n"
     "\n"
@@ -81,6 +88,7 @@ void SetLayout(ExportOptions& options, ExportFormat layout, std::string_view sep
     options.Layout = layout;
     options.Separator = separator;
     options.Sql.reset();
+    options.Xlsx = false;
 }
 
 Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
@@ -114,10 +122,15 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
+        } else if (argument == "--xlsx") {
+            options.Xlsx = true;
+            options.Sql.reset();
         } else if (argument == "--sql") {
             options.Sql = "postgresql";
+            options.Xlsx = false;
         } else if (StartsWith(argument, "--sql=")) {
             options.Sql = argument.substr(6);
+            options.Xlsx = false;
             if (!SqlDialect::Named(*options.Sql))
                 throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql, sqlite o mysql.\n" };
         } else if (argument == "--replace") {
@@ -148,17 +161,19 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
         throw UsageError{ "Falta la tabla que exportar.\n" };
     if (options.Output && options.Folder)
         throw UsageError{ "-o y -d no van juntas.\n" };
-    if (options.Output && options.Tables.size() > 1 && !options.Sql)
+    if (options.Output && options.Tables.size() > 1 && !options.Sql && !options.Xlsx)
         throw UsageError{ "-o nombra la salida de una sola tabla; para varias, use -d CARPETA "
-                          "(con --sql, un script las tiene todas).\n" };
+                          "(con --sql, un script las tiene todas; con --xlsx, un libro).\n" };
     const bool unbounded = options.Layout == ExportFormat::TabSeparated || options.Layout == ExportFormat::CommaSeparated;
-    if (options.Memo && !options.Sql && !unbounded)
+    if (options.Memo && !options.Sql && !options.Xlsx && !unbounded)
         throw UsageError{ "--memo solo vale con --tab o --csv: la longitud fija y los otros separadores "
                           "no tienen forma de guardar un texto de cualquier longitud.\n" };
     if (options.Replace && !options.Sql)
         throw UsageError{ "--replace solo vale con --sql.\n" };
     if (options.Header && options.Sql)
         throw UsageError{ "--header no vale con --sql: el script ya nombra las columnas.\n" };
+    if (options.Header && options.Xlsx)
+        throw UsageError{ "--header no vale con --xlsx: la primera fila de cada hoja ya nombra los campos.\n" };
     return Request::Export;
 }
 

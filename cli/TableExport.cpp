@@ -4,6 +4,7 @@
 #include "export/DatabaseKeys.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
+#include "export/WorkbookWriter.h"
 #include "framework/CFile.h"
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
@@ -71,11 +72,16 @@ std::string InFolder(const ExportOptions& options, const std::string& beside)
     return folder + beside.substr(NameStart(beside));
 }
 
+const char* OutputExtension(const ExportOptions& options)
+{
+    return options.Sql ? ".sql" : options.Xlsx ? ".xlsx" : ".txt";
+}
+
 std::string OutputPath(const ExportOptions& options, const std::string& table)
 {
     if (options.Output)
         return *options.Output;
-    return InFolder(options, WithExtension(table, options.Sql ? ".sql" : ".txt"));
+    return InFolder(options, WithExtension(table, OutputExtension(options)));
 }
 
 // The code page a .cpg file beside the table names; 0 without one.
@@ -122,8 +128,9 @@ unsigned TableCodePage(const ExportOptions& options, const std::string& path, co
 
 // What the export could not write as stored, one line for each kind.
 void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
-                    const MemoFile* memo, unsigned codePage, bool sql)
+                    const MemoFile* memo, unsigned codePage, const ExportOptions& options)
 {
+    const bool sql = options.Sql.has_value();
     const std::string memoPath = memo ? memo->GetPath().GetString() : "";
     for (int kind = 0; kind < ExportWarnings::kKinds; ++kind) {
         const ExportWarnings::Tally& tally = warnings.Of[kind];
@@ -135,10 +142,12 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
         case ExportWarnings::UnreadableMemo:
             what.Format("memos ilegibles en %s", memoPath.c_str());
             if (!sql)
-                written = "se escriben vac\xEDos";
+                written = options.Xlsx ? "sus celdas quedan vac\xED" "as" : "se escriben vac\xEDos";
             break;
         case ExportWarnings::InvalidValue:
             what = "valores que no son lo que dice su tipo";
+            if (options.Xlsx)
+                written = "sus celdas quedan vac\xED" "as";
             break;
         default:
             // A script cannot hold a NUL in a text either.
@@ -156,15 +165,40 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
     }
 }
 
+// What a workbook writes otherwise than the table holds it, one line for
+// each kind.
+void ReportNotes(const WorkbookNotes& notes, const std::string& path, const mDBase& table)
+{
+    static const char* const kTexts[WorkbookNotes::kKinds][2] = {
+        { "n\xFAmeros de m\xE1s de 15 cifras significativas, que Excel no guarda", "se escriben como texto" },
+        { "textos de m\xE1s de 32.767 caracteres, lo que cabe en una celda", "se cortan ah\xED" },
+        { "fechas anteriores a 1900, que las fechas de Excel no alcanzan", "se escriben como texto" },
+        { "valores binarios, im\xE1genes u objetos, que una celda no guarda", "sus celdas quedan vac\xED" "as" },
+    };
+    for (int kind = 0; kind < WorkbookNotes::kKinds; ++kind) {
+        const ExportWarnings::Tally& tally = notes.Of[kind];
+        if (tally.Count == 0)
+            continue;
+        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
+            ? table.GetField(tally.Field).Name : CString();
+        CString line;
+        line.Format("%s: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n",
+                    kind == WorkbookNotes::Binary ? "Nota" : "Aviso", path.c_str(), kTexts[kind][0],
+                    static_cast<unsigned long long>(tally.Count), tally.Record, field.GetString(), kTexts[kind][1]);
+        WriteText(Stream::Error, line.View(), path);
+    }
+}
+
 // Whether the export reads the table's memo file: the memo texts of "M"
-// fields, or, in a script, every field kept there.
+// fields, or, in a script or a workbook, every field kept there.
 bool ReadsMemoFile(const ExportOptions& options, const mDBase& table)
 {
-    if (!options.Memo && !options.Sql)
+    if (!options.Memo && !options.Sql && !options.Xlsx)
         return false;
     for (int i = 0; i < table.GetFieldCount(); ++i) {
         const MemoUse use = table.GetField(i).Memo;
-        if (use == MemoUse::Text || (options.Sql && use == MemoUse::Binary))
+        // A workbook notes the binary memos it leaves out.
+        if (use == MemoUse::Text || ((options.Sql || options.Xlsx) && use == MemoUse::Binary))
             return true;
     }
     return false;
@@ -180,14 +214,14 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         return false;
     }
     if (!job.Planned) {
-        // A script's texts are always UTF-8.
-        if (options.Utf8 || options.Sql)
+        // A script's texts and a workbook's are always UTF-8.
+        if (options.Utf8 || options.Sql || options.Xlsx)
             job.CodePage = TableCodePage(options, job.Path, opened.Table);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
             job.HasNames = job.Listed->Fields.size() == opened.Table.GetFieldCount();
-        } else if (options.Header || options.Sql) {
+        } else if (options.Header || options.Sql || options.Xlsx) {
             CString problem;
             job.HasNames = DatabaseContainer::FindLongNames(opened.Table, job.Names, problem);
             if (!problem.IsEmpty()) {
@@ -208,7 +242,19 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     }
     if (ReadsMemoFile(options, opened.Table)) {
         opened.Memo.emplace();
-        opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+        try {
+            opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+        } catch (const CFileException& e) {
+            // A workbook keeps the rest of the table: the memos' cells stay
+            // empty.
+            if (!options.Xlsx || e.m_cause != CFileException::fileNotFound)
+                throw;
+            CString warning;
+            warning.Format("Aviso: tabla %s: %s; las celdas de sus memos quedan vac\xED" "as.\n", job.Path.c_str(),
+                           e.GetErrorMessage().GetString());
+            Warn(warning, e.m_strFileName.GetString());
+            opened.Memo.reset();
+        }
     }
     if (job.CodePage != 0)
         opened.Converter.emplace(job.CodePage);
@@ -222,6 +268,8 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
         auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
         script->SetReplace(options.Replace);
         writer = std::move(script);
+    } else if (options.Xlsx) {
+        writer = std::make_unique<WorkbookWriter>(job.SqlName, *opened.Converter);
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
@@ -240,7 +288,9 @@ void ReportWarnings(const ExportOptions& options, const TableJob& job, const Ope
                     const ExportWriter& writer)
 {
     ReportWarnings(writer.GetWarnings(), job.Path, opened.Table, opened.Memo ? &*opened.Memo : nullptr,
-                   job.CodePage, options.Sql.has_value());
+                   job.CodePage, options);
+    if (options.Xlsx)
+        ReportNotes(static_cast<const WorkbookWriter&>(writer).GetNotes(), job.Path, opened.Table);
 }
 
 // Exports one table to its own output. False, with the cause reported, when
@@ -447,6 +497,78 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     }
 }
 
+// Writes the tables into one workbook, a sheet (or more) for each: a table
+// that fails takes its sheets out, and a workbook with no sheet is removed.
+void WriteWorkbook(const ExportOptions& options, std::vector<TableJob>& jobs, const std::string& output)
+{
+    const bool toStandardOutput = output == "-";
+    const auto failAll = [&](const CFileException& e) {
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+        for (TableJob& job : jobs)
+            job.Failed = true;
+    };
+    // Before the output is created: it may be one of the tables.
+    for (const TableJob& job : jobs)
+        if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str())) {
+            failAll(CFileException(CFileException::accessDenied, output.c_str(), 0,
+                                   "La salida %s es la propia tabla; no se escribe sobre ella."));
+            return;
+        }
+    CFile out;
+    try {
+        if (toStandardOutput)
+            out.OpenStandardOutput(kStandardOutputName);
+        else
+            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+    } catch (const CFileException& e) {
+        failAll(e);
+        return;
+    }
+    try {
+        Workbook book(out);
+        bool broken = false; // a failed table's sheets could not be taken out
+        for (TableJob& job : jobs) {
+            WithTable(options, job, [&](OpenedTable& opened) {
+                const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
+                static_cast<WorkbookWriter&>(*writer).SetWorkbook(&book);
+                const Workbook::Mark mark = book.Here();
+                try {
+                    writer->Write(opened.Table, out);
+                } catch (...) {
+                    try {
+                        book.RollBack(mark);
+                    } catch (const CFileException&) {
+                        broken = true;
+                    }
+                    throw;
+                }
+                ReportWarnings(options, job, opened, *writer);
+            });
+            if (broken)
+                throw CFileException(CFileException::genericException, output.c_str(), 0,
+                                     "No se pudo quitar del libro %s la hoja de una tabla que fall\xF3.");
+        }
+        if (book.SheetCount() == 0) {
+            out.Abort();
+            if (!toStandardOutput)
+                CFile::Remove(output.c_str()); // nothing to hold
+            return;
+        }
+        book.Finish();
+        out.Close();
+    } catch (const CFileException& e) {
+        out.Abort();
+        if (!toStandardOutput) {
+            try {
+                CFile::Remove(output.c_str());
+            } catch (const CFileException&) {
+                // The error that ended the export is the one to report.
+            }
+        }
+        failAll(e);
+    }
+}
+
 // A table's file name in the system's spelling, for a file named after it.
 std::string FileNameOf(const CString& name)
 {
@@ -486,6 +608,8 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
     std::vector<TableJob> jobs = JobsOf(container, failed);
     if (options.Sql) {
         WriteScript(options, jobs, { &container }, OutputPath(options, path));
+    } else if (options.Xlsx) {
+        WriteWorkbook(options, jobs, OutputPath(options, path));
     } else if (options.Output) {
         CString message;
         message.Format("-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.",
@@ -522,8 +646,9 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
         }
     };
 
-    // -o with a script: every table, and every database's, in that one script.
-    if (options.Sql && options.Output) {
+    // -o with a script or a workbook: every table, and every database's, in
+    // that one output.
+    if ((options.Sql || options.Xlsx) && options.Output) {
         std::vector<TableJob> jobs;
         std::vector<const DatabaseContainer*> databases;
         for (const std::string& path : options.Tables) {
@@ -537,7 +662,10 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
                     jobs.push_back(std::move(job));
             }
         }
-        WriteScript(options, jobs, databases, *options.Output);
+        if (options.Sql)
+            WriteScript(options, jobs, databases, *options.Output);
+        else
+            WriteWorkbook(options, jobs, *options.Output);
         for (const TableJob& job : jobs)
             if (job.Failed)
                 failed.push_back(job.Path);

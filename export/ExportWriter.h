@@ -107,6 +107,8 @@ protected:
         }
     }
 
+    // The file being written, while a write is under way.
+    CFile* OutputFile() const { return m_out; }
     // A full block's bytes, into the file: on a thread of its own, one block
     // at a time, while the next fills.
     virtual void WriteBlock(CFile& file, std::string_view block);

@@ -6,7 +6,11 @@ to CSV with LibreOffice and compares the cells as their formats show them.
 Also: one workbook of several tables, sheet names, escaped characters, and
 a table past Excel's 1,048,576 rows continued on a second sheet.
 
-    /usr/bin/python3 tests/peers/check_xlsx.py build/native/cli/orvalis-export
+    /usr/bin/python3 tests/peers/check_xlsx.py build/native/cli/orvalis-export \
+        build/native/tests/peers/make_database
+
+With make_database, also a Visual FoxPro database: one workbook, a sheet per
+table under its long name, and a member table alone under its long name.
 """
 import csv
 import datetime as dt
@@ -22,6 +26,7 @@ from decimal import Decimal
 
 import openpyxl
 
+import check_database
 import check_sql
 
 ESCAPE = re.compile(r'_x([0-9A-Fa-f]{4})_')
@@ -36,6 +41,8 @@ class Expected(check_sql.Expected):
         text = data.strip(b' ')
         if not text:
             return None
+        if re.fullmatch(rb'-?(\d+\.?\d*|\.\d+)[eE][-+]?\d+', text):
+            return float(text)  # a double with its exponent
         if not re.fullmatch(rb'[-+]?(\d+[.,]?\d*|[.,]\d+)', text):
             return check_sql.Junk
         return Decimal(text.decode().replace(',', '.'))
@@ -90,7 +97,7 @@ def cell(want, decimals):
     if isinstance(want, Decimal):
         if significant(want) > EXCEL_DIGITS:
             return str(want), str(want)
-        return float(want), '%.*f' % (decimals, want)
+        return float(want), '%.*f' % (decimals, want if want else abs(want))  # no minus zero
     return want, None  # int and float: shown by their format, checked by openpyxl alone
 
 
@@ -192,10 +199,13 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         os.mkdir(os.path.join(folder, 'tables'))
         tables = check_sql.write_tables(os.path.join(folder, 'tables'))
-        # Characters XML forbids, a CR, markup and a literal _xHHHH_.
+        # Characters XML forbids, a CR, markup and a literal _xHHHH_; numbers
+        # with an exponent, of 16 and more digits, and of 15 with zeros after.
         escapes = os.path.join(folder, 'tables', 'marcas.dbf')
-        check_sql.raw_table(escapes, 0x03, [('TEXTO', 'C', 20, 0)],
-                            [(b' ', (v,)) for v in ('a\x01b\x1fc', 'x\ry', '_x0041_ y _x00', '<&>"\'', ' lead')])
+        check_sql.raw_table(escapes, 0x03, [('TEXTO', 'C', 20, 0), ('NUMERO', 'N', 20, 3)],
+                            [(b' ', v) for v in (('a\x01b\x1fc', '1.5E+10'), ('x\ry', '-2.5e-003'),
+                                                 ('_x0041_ y _x00', '1234567890123.456'),
+                                                 ('<&>"\'', '123456789012.345000'[:19]), (' lead', '-0.000'))])
         tables['marcas.dbf'] = escapes
         workbooks, shown = [], {}
         for name, path in sorted(tables.items()):
@@ -227,10 +237,35 @@ def main():
         if len(workbooks) != len(tables):
             problems.append('%d workbooks of %d tables' % (len(workbooks), len(tables)))
         problems += check_long_table(exe, folder)
+        if len(sys.argv) > 2:
+            problems += check_database_workbook(exe, os.path.abspath(sys.argv[2]), folder)
     for problem in problems:
         print(problem)
     print('xlsx: %d tables read back with openpyxl and LibreOffice: %s' % (len(tables), 'FAILED' if problems else 'OK'))
     return 1 if problems else 0
+
+
+def check_database_workbook(exe, make, folder):
+    problems = []
+    root = os.path.join(folder, 'tienda')
+    subprocess.run([make, root], check=True)
+    result = run(exe, os.path.join(root, 'db', 'Tienda.dbc'))  # a listed table is missing: status 1
+    book = os.path.join(root, 'db', 'Tienda.xlsx')
+    if result.returncode != 1 or not os.path.exists(book):
+        return ['database: status %d: %s' % (result.returncode, result.stderr)]
+    sheets = openpyxl.load_workbook(book, read_only=True)
+    if sorted(s.lower() for s in sheets.sheetnames) != sorted(check_database.TABLES):
+        problems.append('database: sheets %s' % sheets.sheetnames)
+    for name, (_, columns, _) in check_database.TABLES.items():
+        title = next((s for s in sheets.sheetnames if s.lower() == name), None)
+        got = [str(v).lower() for v in next(sheets[title].iter_rows(values_only=True))] if title else None
+        if got != columns:
+            problems.append('database: %s has the title row %s' % (name, got))
+    alone = os.path.join(folder, 'sola.xlsx')
+    result = run(exe, '-o', alone, os.path.join(root, 'tablas', 'Orders.DBF'))
+    if result.returncode != 0 or openpyxl.load_workbook(alone, read_only=True).sheetnames != ['orders']:
+        problems.append('database: a member alone: %s' % result.stderr)
+    return problems
 
 
 def check_long_table(exe, folder):

@@ -330,6 +330,15 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
     return false;
 }
 
+// Opens the output of several tables: standard output for "-".
+void OpenOutput(CFile& out, const std::string& output)
+{
+    if (output == "-")
+        out.OpenStandardOutput(kStandardOutputName);
+    else
+        out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+}
+
 // Runs f on the job's table, opened; a failure is reported and marks the job
 // failed.
 template <class F>
@@ -431,10 +440,7 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
 
     CFile out;
     try {
-        if (toStandardOutput)
-            out.OpenStandardOutput(kStandardOutputName);
-        else
-            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        OpenOutput(out, output);
     } catch (const CFileException& e) {
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
         for (TableJob& job : jobs)
@@ -516,10 +522,7 @@ void WriteWorkbook(const ExportOptions& options, std::vector<TableJob>& jobs, co
         }
     CFile out;
     try {
-        if (toStandardOutput)
-            out.OpenStandardOutput(kStandardOutputName);
-        else
-            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        OpenOutput(out, output);
     } catch (const CFileException& e) {
         failAll(e);
         return;

@@ -222,14 +222,7 @@ void WorkbookWriter::Prepare(const mDBase& table)
         default:
             break;
         }
-        Column column{ i, 0, "<c", ColumnLetters(i), width };
-        if (!format.empty() && m_book) {
-            column.Style = m_book->Style(format);
-        } else if (!format.empty()) {
-            column.Style = ~0u; // numbered once the workbook is made
-            column.Start = format;
-        }
-        m_columns.push_back(std::move(column));
+        m_columns.push_back({ i, format, "<c", ColumnLetters(i), width });
         rowMost += 64 + std::max<std::uint64_t>(most, 40);
     }
     const std::uint64_t records = std::min<std::uint64_t>(table.GetRecordCount(), kSheetRows - 1);
@@ -285,15 +278,10 @@ void WorkbookWriter::AppendStart(const mDBase& table, LineBuffer& out)
     if (!m_book) {
         m_own = std::make_unique<Workbook>(*OutputFile());
         m_book = m_own.get();
-        for (Column& column : m_columns)
-            if (column.Style == ~0u) {
-                column.Style = m_book->Style(column.Start);
-                column.Start = "<c";
-            }
     }
     for (Column& column : m_columns)
-        if (column.Style != 0)
-            column.Start = "<c s=\"" + std::to_string(column.Style) + "\"";
+        if (!column.Format.empty())
+            column.Start = "<c s=\"" + std::to_string(m_book->Style(column.Format)) + "\"";
     BeginSheet(table, 1, out);
 }
 

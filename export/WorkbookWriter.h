@@ -60,8 +60,8 @@ protected:
 private:
     struct Column {
         int Index;
-        unsigned Style;    // of its numbers and dates; 0: none
-        std::string Start; // "<c s=\"3\"": a value cell's start, without its type
+        std::string Format; // of its numbers and dates; empty: none
+        std::string Start;  // "<c s=\"3\"": a value cell's start, without its type
         std::string Letters; // A, B, ..., for a cell after an empty one
         unsigned Width;
     };

@@ -9,7 +9,7 @@
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
 #include "table/DatabaseContainer.h"
-#include "table/MemoFile.h"
+#include "table/OpenedTable.h"
 #include "table/StructuralIndex.h"
 #include "table/mDBase.h"
 
@@ -44,14 +44,6 @@ struct TableJob {
     }
 };
 
-// A table opened for export, with its memo file when the export reads it
-// and the converter of its texts.
-struct OpenedTable {
-    mDBase Table;
-    std::optional<MemoFile> Memo;
-    std::optional<CodePageConverter> Converter;
-};
-
 void ReportFailure(const CString& message, const std::string& fileName)
 {
     WriteText(Stream::Error, (message + "\n").View(), fileName);
@@ -84,40 +76,36 @@ std::string OutputPath(const ExportOptions& options, const std::string& table)
     return InFolder(options, WithExtension(table, OutputExtension(options)));
 }
 
-// The code page a .cpg file beside the table names; 0 without one.
-unsigned CodePageOfCpgFile(const std::string& table)
+// The opener's warnings, as the command line words them.
+void SayWarnings(OpenedTable& opened)
 {
-    for (const char* extension : { ".cpg", ".CPG" }) {
-        const std::string path = WithExtension(table, extension);
-        CFileStatus status;
-        if (!CFile::GetStatus(path.c_str(), status) || !status.m_isRegular)
-            continue;
-        CFile file;
-        file.Open(path.c_str(), CFile::modeRead);
-        char name[256];
-        const unsigned got = file.Read(name, sizeof name);
-        const unsigned codePage = CodePageFromName(std::string_view(name, got));
-        if (codePage == 0) {
-            CString warning;
+    for (const OpenedTable::Warning& said : opened.TakeWarnings()) {
+        CString warning;
+        switch (said.What) {
+        case OpenedTable::Warning::UnknownCpg:
             warning.Format("Aviso: el archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida.\n",
-                           path.c_str());
-            Warn(warning, path);
+                           said.File.c_str());
+            break;
+        case OpenedTable::Warning::NoLongNames:
+            warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", said.File.c_str(),
+                           said.Detail.GetString());
+            break;
+        case OpenedTable::Warning::UnsupportedCodePage:
+            continue; // the table is then taken as 1252, which its own warning says
         }
-        return codePage;
+        Warn(warning, said.File);
     }
-    return 0;
 }
 
-// The code page of the table's texts: the one given, or the one a .cpg file
-// beside it names, or its language driver's, or else 1252, with a warning.
-unsigned TableCodePage(const ExportOptions& options, const std::string& path, const mDBase& table)
+// The code page of the table's texts: the one given, or the one it
+// declares, or else 1252, with a warning.
+unsigned TableCodePage(const ExportOptions& options, const std::string& path, OpenedTable& opened)
 {
     if (options.CodePage != 0)
         return options.CodePage;
-    if (const unsigned codePage = CodePageOfCpgFile(path))
-        return codePage;
-    const unsigned codePage = CodePageOfLanguageDriver(table.GetLanguageDriver());
-    if (codePage != 0 && CodePageConverter::IsSupported(codePage))
+    const unsigned codePage = opened.FindCodePage();
+    SayWarnings(opened);
+    if (codePage != 0)
         return codePage;
     CString warning;
     warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
@@ -189,47 +177,29 @@ void ReportNotes(const WorkbookNotes& notes, const std::string& path, const mDBa
     }
 }
 
-// Whether the export reads the table's memo file: the memo texts of "M"
-// fields, or, in a script or a workbook, every field kept there.
-bool ReadsMemoFile(const ExportOptions& options, const mDBase& table)
-{
-    if (!options.Memo && !options.Sql && !options.Xlsx)
-        return false;
-    for (int i = 0; i < table.GetFieldCount(); ++i) {
-        const MemoUse use = table.GetField(i).Memo;
-        // A workbook notes the binary memos it leaves out.
-        if (use == MemoUse::Text || ((options.Sql || options.Xlsx) && use == MemoUse::Binary))
-            return true;
-    }
-    return false;
-}
-
 // Opens the job's table and what goes with it; the first time, also finds
 // its code page and its names. False, reported, when the table is not there;
 // CFileException when it cannot be read.
 bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
 {
-    if (!opened.Table.Open(job.Path.c_str())) {
+    if (!opened.Open(job.Path.c_str())) {
         ReportFailure(CFileException(CFileException::fileNotFound, job.Path.c_str()).GetErrorMessage(), job.Path);
         return false;
     }
+    const mDBase& table = opened.Table();
     if (!job.Planned) {
         // A script's texts and a workbook's are always UTF-8.
         if (options.Utf8 || options.Sql || options.Xlsx)
-            job.CodePage = TableCodePage(options, job.Path, opened.Table);
+            job.CodePage = TableCodePage(options, job.Path, opened);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
-            job.HasNames = job.Listed->Fields.size() == opened.Table.GetFieldCount();
+            job.HasNames = job.Listed->Fields.size() == table.GetFieldCount();
         } else if (options.Header || options.Sql || options.Xlsx) {
-            CString problem;
-            job.HasNames = DatabaseContainer::FindLongNames(opened.Table, job.Names, problem);
-            if (!problem.IsEmpty()) {
-                CString warning;
-                warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", job.Path.c_str(),
-                               problem.GetString());
-                Warn(warning, job.Path);
-            }
+            job.HasNames = opened.FindLongNames();
+            SayWarnings(opened);
+            if (job.HasNames)
+                job.Names = opened.LongNames();
         }
         // The script's table: its long name, or else the file's name.
         if (job.HasNames && job.CodePage != 0) {
@@ -240,24 +210,28 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         }
         job.Planned = true;
     }
-    if (ReadsMemoFile(options, opened.Table)) {
-        opened.Memo.emplace();
+    // The memo texts of "M" fields, or, in a script or a workbook, every
+    // field kept there (a workbook notes the binary ones it leaves out).
+    const bool typed = options.Sql || options.Xlsx;
+    if ((options.Memo || typed) && opened.HasMemoFields(typed)) {
         try {
-            opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
+            opened.OpenMemo();
         } catch (const CFileException& e) {
             // A workbook keeps the rest of the table: the memos' cells stay
             // empty.
             if (!options.Xlsx || e.m_cause != CFileException::fileNotFound)
                 throw;
+            std::string cause = e.GetErrorMessage().GetString();
+            if (!cause.empty() && cause.back() == '.')
+                cause.pop_back();
             CString warning;
             warning.Format("Aviso: tabla %s: %s; las celdas de sus memos quedan vac\xED" "as.\n", job.Path.c_str(),
-                           e.GetErrorMessage().GetString());
+                           cause.c_str());
             Warn(warning, e.m_strFileName.GetString());
-            opened.Memo.reset();
         }
     }
     if (job.CodePage != 0)
-        opened.Converter.emplace(job.CodePage);
+        opened.SetCodePage(job.CodePage);
     return true;
 }
 
@@ -265,21 +239,21 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 {
     std::unique_ptr<ExportWriter> writer;
     if (options.Sql) {
-        auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
+        auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
         script->SetReplace(options.Replace);
         writer = std::move(script);
     } else if (options.Xlsx) {
-        writer = std::make_unique<WorkbookWriter>(job.SqlName, *opened.Converter);
+        writer = std::make_unique<WorkbookWriter>(job.SqlName, *opened.Converter());
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
         text->SetHeaderLine(options.Header);
-        text->SetConverter(opened.Converter ? &*opened.Converter : nullptr);
+        text->SetConverter(opened.Converter());
         writer = std::move(text);
     }
     if (job.HasNames)
         writer->SetFieldNames(job.Names.Fields);
-    writer->SetMemoFile(opened.Memo ? &*opened.Memo : nullptr);
+    writer->SetMemoFile(opened.Memo());
     writer->SetSkipDeleted(options.SkipDeleted);
     return writer;
 }
@@ -287,10 +261,9 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 void ReportWarnings(const ExportOptions& options, const TableJob& job, const OpenedTable& opened,
                     const ExportWriter& writer)
 {
-    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table, opened.Memo ? &*opened.Memo : nullptr,
-                   job.CodePage, options);
+    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table(), opened.Memo(), job.CodePage, options);
     if (options.Xlsx)
-        ReportNotes(static_cast<const WorkbookWriter&>(writer).GetNotes(), job.Path, opened.Table);
+        ReportNotes(static_cast<const WorkbookWriter&>(writer).GetNotes(), job.Path, opened.Table());
 }
 
 // Exports one table to its own output. False, with the cause reported, when
@@ -314,10 +287,10 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
         if (toStandardOutput) {
             CFile out;
             out.OpenStandardOutput(kStandardOutputName);
-            writer->Write(opened.Table, out);
+            writer->Write(opened.Table(), out);
             out.Close();
         } else {
-            writer->Export(opened.Table, output.c_str());
+            writer->Export(opened.Table(), output.c_str());
             written.insert(output);
         }
         ReportWarnings(options, job, opened, *writer);
@@ -385,7 +358,7 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
                 Warn(warning, e.m_strFileName.GetString());
                 return;
             }
-            keys.SetKeys(t, *job.Listed, opened.Table, index);
+            keys.SetKeys(t, *job.Listed, opened.Table(), index);
         });
     }
     std::vector<const DatabaseContainer::Table*> listed;
@@ -396,9 +369,9 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (size_t t = 0; t < jobs.size(); ++t) {
         if (keys.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
-                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter);
-                values.Described(opened.Table);
-                keys.Check(t, opened.Table, values, options.SkipDeleted);
+                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter());
+                values.Described(opened.Table());
+                keys.Check(t, opened.Table(), values, options.SkipDeleted);
             });
         if (jobs[t].Failed)
             keys.DropTable(t);
@@ -421,10 +394,10 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (TableJob& job : jobs)
         WithTable(options, job, [&](OpenedTable& opened) {
             job.SqlName = names.Add(job.SqlName);
-            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
+            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
             if (job.HasNames)
                 script.SetFieldNames(job.Names.Fields);
-            job.Table = script.Described(opened.Table);
+            job.Table = script.Described(opened.Table());
             if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str()))
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");
@@ -472,7 +445,7 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
                     inTable.push_back(key);
             script.SetTableKeys(std::move(inTable));
             try {
-                writer->Write(opened.Table, out);
+                writer->Write(opened.Table(), out);
             } catch (...) {
                 // A table that fails half-way takes its part out of the script.
                 if (!toStandardOutput)
@@ -536,7 +509,7 @@ void WriteWorkbook(const ExportOptions& options, std::vector<TableJob>& jobs, co
                 static_cast<WorkbookWriter&>(*writer).SetWorkbook(&book);
                 const Workbook::Mark mark = book.Here();
                 try {
-                    writer->Write(opened.Table, out);
+                    writer->Write(opened.Table(), out);
                 } catch (...) {
                     try {
                         book.RollBack(mark);

@@ -2,10 +2,23 @@
 
 #include "framework/CWnd.h"
 
-// The list-view control, used in report mode.
+// The list-view control, used in report mode. Its column titles may be
+// Unicode, and once SetUnicodeFormat(TRUE) asks for it, so are the texts of
+// its notifications.
 class CListCtrl : public CWnd {
 public:
     int InsertColumn(int column, const char* heading, int format, int width, int subItem);
+    int InsertColumn(int column, const wchar_t* heading, int format, int width, int subItem);
+    BOOL SetColumnTitle(int column, const wchar_t* heading);
+    BOOL SetUnicodeFormat(BOOL unicode)
+    {
+        return static_cast<BOOL>(SendMessage(LVM_SETUNICODEFORMAT, static_cast<WPARAM>(unicode)));
+    }
+    // The selected item, or -1.
+    int GetSelectionMark() const
+    {
+        return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
     BOOL DeleteColumn(int column) { return static_cast<BOOL>(SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(column))); }
     BOOL DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
     // For a virtual list: the number of items, with LVSICF_ flags.

@@ -4,6 +4,7 @@
 #include "app/CodePageMenu.h"
 #include "app/Resource.h"
 #include "app/ExportFormatDialog.h"
+#include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "export/WorkbookWriter.h"
@@ -256,14 +257,15 @@ namespace {
 
 // The save dialog's types, numbered as its filter counts them: the text
 // layouts first, then the typed outputs, each written as orvalis-export
-// writes it with its option (--xlsx, --sql=...). The dialog gives a name
-// typed without an extension the chosen type's.
+// writes it with its option (--xlsx, --jsonl, --sql=...). The dialog gives a
+// name typed without an extension the chosen type's.
 const char kSaveTypes[] = "Archivo de texto (*.txt)|*.txt|"
                           "Libro de Excel (*.xlsx)|*.xlsx|"
+                          "JSON Lines (*.jsonl)|*.jsonl|"
                           "Script SQL para PostgreSQL (*.sql)|*.sql|"
                           "Script SQL para SQLite (*.sql)|*.sql|"
                           "Script SQL para MySQL/MariaDB (*.sql)|*.sql||";
-enum SaveType : DWORD { kTextType = 1, kWorkbookType, kPostgreSqlType, kSqliteType, kMySqlType };
+enum SaveType : DWORD { kTextType = 1, kWorkbookType, kJsonLinesType, kPostgreSqlType, kSqliteType, kMySqlType };
 
 } // namespace
 
@@ -311,15 +313,18 @@ void MainDialog::ExportTyped(DWORD type, const CString& path)
         try {
             Table.OpenMemo();
         } catch (const CFileException&) {
-            // A workbook leaves the memos' cells empty; a script cannot
-            // load what is not there.
-            if (type != kWorkbookType)
+            // A workbook leaves the memos' cells empty, JSON Lines writes
+            // null; a script cannot load what is not there.
+            if (type != kWorkbookType && type != kJsonLinesType)
                 throw;
         }
     }
     std::unique_ptr<ExportWriter> writer;
     if (type == kWorkbookType) {
         writer = std::make_unique<WorkbookWriter>(name, converter);
+    } else if (type == kJsonLinesType) {
+        writer = std::make_unique<JsonLinesWriter>();
+        writer->SetConverter(&converter);
     } else {
         const char* const database = type == kPostgreSqlType ? "postgresql" : type == kSqliteType ? "sqlite" : "mysql";
         writer = std::make_unique<SqlScriptWriter>(SqlDialect::Named(database), name, converter);

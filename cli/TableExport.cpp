@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "export/DatabaseKeys.h"
+#include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "export/WorkbookWriter.h"
@@ -35,6 +36,7 @@ struct TableJob {
     std::string SqlName; // in UTF-8
     SqlTable Table; // as the script creates it
     bool Failed = false;
+    bool MemoMissingSaid = false;
 
     static TableJob Of(const std::string& path)
     {
@@ -64,16 +66,17 @@ std::string InFolder(const ExportOptions& options, const std::string& beside)
     return folder + beside.substr(NameStart(beside));
 }
 
-const char* OutputExtension(const ExportOptions& options)
+// The extension of an output named after its table.
+const char* Extension(const ExportOptions& options)
 {
-    return options.Sql ? ".sql" : options.Xlsx ? ".xlsx" : ".txt";
+    return options.Sql ? ".sql" : options.Jsonl ? ".jsonl" : options.Xlsx ? ".xlsx" : ".txt";
 }
 
 std::string OutputPath(const ExportOptions& options, const std::string& table)
 {
     if (options.Output)
         return *options.Output;
-    return InFolder(options, WithExtension(table, OutputExtension(options)));
+    return InFolder(options, WithExtension(table, Extension(options)));
 }
 
 // The opener's warnings, as the command line words them.
@@ -125,11 +128,11 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
         if (tally.Count == 0)
             continue;
         CString what;
-        const char* written = "se escriben como NULL";
+        const char* written = options.Jsonl ? "se escriben como null" : "se escriben como NULL";
         switch (kind) {
         case ExportWarnings::UnreadableMemo:
             what.Format("memos ilegibles en %s", memoPath.c_str());
-            if (!sql)
+            if (!sql && !options.Jsonl)
                 written = options.Xlsx ? "sus celdas quedan vac\xED" "as" : "se escriben vac\xEDos";
             break;
         case ExportWarnings::InvalidValue:
@@ -188,14 +191,14 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     }
     const mDBase& table = opened.Table();
     if (!job.Planned) {
-        // A script's texts and a workbook's are always UTF-8.
-        if (options.Utf8 || options.Sql || options.Xlsx)
+        // A script's texts, JSON's and a workbook's are always UTF-8.
+        if (options.Utf8 || options.Sql || options.Jsonl || options.Xlsx)
             job.CodePage = TableCodePage(options, job.Path, opened);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
             job.HasNames = job.Listed->Fields.size() == table.GetFieldCount();
-        } else if (options.Header || options.Sql || options.Xlsx) {
+        } else if (options.Header || options.Sql || options.Jsonl || options.Xlsx) {
             job.HasNames = opened.FindLongNames();
             SayWarnings(opened);
             if (job.HasNames)
@@ -210,24 +213,29 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         }
         job.Planned = true;
     }
-    // The memo texts of "M" fields, or, in a script or a workbook, every
-    // field kept there (a workbook notes the binary ones it leaves out).
-    const bool typed = options.Sql || options.Xlsx;
+    // The memo texts of "M" fields, or, in a script, JSON Lines or a
+    // workbook, every field kept there (a workbook notes the binary ones it
+    // leaves out).
+    const bool typed = options.Sql || options.Jsonl || options.Xlsx;
     if ((options.Memo || typed) && opened.HasMemoFields(typed)) {
         try {
             opened.OpenMemo();
         } catch (const CFileException& e) {
-            // A workbook keeps the rest of the table: the memos' cells stay
-            // empty.
-            if (!options.Xlsx || e.m_cause != CFileException::fileNotFound)
+            // JSON Lines and a workbook keep the records of a table whose
+            // memo file is gone: its memos have no value.
+            if (!(options.Jsonl || options.Xlsx) || e.m_cause != CFileException::fileNotFound)
                 throw;
-            std::string cause = e.GetErrorMessage().GetString();
-            if (!cause.empty() && cause.back() == '.')
-                cause.pop_back();
-            CString warning;
-            warning.Format("Aviso: tabla %s: %s; las celdas de sus memos quedan vac\xED" "as.\n", job.Path.c_str(),
-                           cause.c_str());
-            Warn(warning, e.m_strFileName.GetString());
+            if (!job.MemoMissingSaid) {
+                std::string cause = e.GetErrorMessage().GetString();
+                if (!cause.empty() && cause.back() == '.')
+                    cause.pop_back();
+                CString warning;
+                warning.Format("Aviso: tabla %s: %s; %s.\n", job.Path.c_str(), cause.c_str(),
+                               options.Xlsx ? "las celdas de sus memos quedan vac\xED" "as"
+                                            : "sus memos se escriben como null");
+                Warn(warning, e.m_strFileName.GetString());
+                job.MemoMissingSaid = true;
+            }
         }
     }
     if (job.CodePage != 0)
@@ -244,10 +252,14 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
         writer = std::move(script);
     } else if (options.Xlsx) {
         writer = std::make_unique<WorkbookWriter>(job.SqlName, *opened.Converter());
+    } else if (options.Jsonl) {
+        writer = std::make_unique<JsonLinesWriter>();
+        writer->SetConverter(opened.Converter());
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
         text->SetHeaderLine(options.Header);
+        text->SetByteOrderMark(options.Bom);
         text->SetConverter(opened.Converter());
         writer = std::move(text);
     }
@@ -596,7 +608,7 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
     } else {
         // One text file for each table, named after it, beside the container.
         for (TableJob& job : jobs) {
-            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + ".txt";
+            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + Extension(options);
             job.Failed = !ExportTable(options, job, InFolder(options, beside), written);
         }
     }

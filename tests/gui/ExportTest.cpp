@@ -295,16 +295,17 @@ TEST_F(ExportCommandTest, OtherTypesWriteWhatTheCommandLineWritesWithoutAskingTh
     builder.WriteTo(copy);
     const struct { int type; const char* option; const char* file; } types[] = {
         { 1, "--xlsx", "libro.xlsx" },
-        { 2, "--sql=postgresql", "postgresql.sql" },
-        { 3, "--sql=sqlite", "sqlite.sql" },
-        { 4, "--sql=mysql", "mysql.sql" },
+        { 2, "--jsonl", "lineas.jsonl" },
+        { 3, "--sql=postgresql", "postgresql.sql" },
+        { 4, "--sql=sqlite", "sqlite.sql" },
+        { 5, "--sql=mysql", "mysql.sql" },
     };
     RunProgram([&](ProgramDriver& program) {
         program.OpenTableAndWait(table);
         program.Click(program.Main(), IDC_EXPORT);
         EXPECT_EQ(program.FileDialogTypes(),
                   (std::vector<std::string>{ "Archivo de texto (*.txt)", "Libro de Excel (*.xlsx)",
-                                             "Script SQL para PostgreSQL (*.sql)", "Script SQL para SQLite (*.sql)",
+                                             "JSON Lines (*.jsonl)", "Script SQL para PostgreSQL (*.sql)", "Script SQL para SQLite (*.sql)",
                                              "Script SQL para MySQL/MariaDB (*.sql)" }));
         program.CancelFileDialog();
         ExpectDone(program);

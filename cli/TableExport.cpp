@@ -1,7 +1,9 @@
 #include "cli/TableExport.h"
 
 #include "cli/Console.h"
-#include "export/DatabaseKeys.h"
+#include "export/KeyCheck.h"
+#include "export/SqlKeyNaming.h"
+#include "export/SqlKeyValues.h"
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -95,26 +97,13 @@ void SayWarnings(OpenedTable& opened)
             break;
         case OpenedTable::Warning::UnsupportedCodePage:
             continue; // the table is then taken as 1252, which its own warning says
+        case OpenedTable::Warning::AssumedWindows1252:
+            warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
+                           "se toma la 1252 (Windows-1252).\n", said.File.c_str());
+            break;
         }
         Warn(warning, said.File);
     }
-}
-
-// The code page of the table's texts: the one given, or the one it
-// declares, or else 1252, with a warning.
-unsigned TableCodePage(const ExportOptions& options, const std::string& path, OpenedTable& opened)
-{
-    if (options.CodePage != 0)
-        return options.CodePage;
-    const unsigned codePage = opened.FindCodePage();
-    SayWarnings(opened);
-    if (codePage != 0)
-        return codePage;
-    CString warning;
-    warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
-                   "se toma la 1252 (Windows-1252).\n", path.c_str());
-    Warn(warning, path);
-    return kCodePageWindows1252;
 }
 
 // What the export could not write as stored, one line for each kind.
@@ -192,8 +181,10 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     const mDBase& table = opened.Table();
     if (!job.Planned) {
         // A script's texts, JSON's and a workbook's are always UTF-8.
-        if (options.Utf8 || options.Sql || options.Jsonl || options.Xlsx)
-            job.CodePage = TableCodePage(options, job.Path, opened);
+        if (options.Utf8 || options.Sql || options.Jsonl || options.Xlsx) {
+            job.CodePage = opened.ExportCodePage(options.CodePage);
+            SayWarnings(opened);
+        }
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
@@ -351,7 +342,7 @@ void WithTable(const ExportOptions& options, TableJob& job, F&& f)
 // the data. Each table in turn: one pass to resolve its tags, one to read its
 // key values, so that no more than one table is open at a time.
 DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
-                    const std::vector<const DatabaseContainer*>& containers)
+                    const std::vector<const DatabaseContainer*>& containers, const SqlDialect& dialect)
 {
     DatabaseKeys keys;
     for (TableJob& job : jobs) {
@@ -378,17 +369,17 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
         listed.push_back(job.Listed);
     for (const DatabaseContainer* container : containers)
         keys.AddRelations(*container, listed);
+    KeyCheck check(keys);
     for (size_t t = 0; t < jobs.size(); ++t) {
-        if (keys.NeedsValues(t))
+        if (check.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
-                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter());
-                values.Described(opened.Table());
-                keys.Check(t, opened.Table(), values, options.SkipDeleted);
+                SqlKeyValues values(jobs[t].Table, dialect, *opened.Converter());
+                check.Check(t, opened.Table(), values, options.SkipDeleted);
             });
         if (jobs[t].Failed)
             keys.DropTable(t);
     }
-    keys.CheckForeignKeys();
+    check.CheckForeignKeys();
     for (const std::string& message : keys.TakeMessages())
         WriteText(Stream::Error, message);
     return keys;
@@ -414,12 +405,12 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");
         });
-    DatabaseKeys keys = KeysOf(options, jobs, containers);
+    DatabaseKeys keys = KeysOf(options, jobs, containers, *dialect);
     std::vector<SqlTable> tables;
     for (const TableJob& job : jobs)
         tables.push_back(job.Table);
     const std::vector<SqlKey> declared =
-        keys.Declared(tables, *dialect, names, CodePageConverter(kCodePageWindows1252));
+        SqlKeyNaming(keys).Declared(tables, *dialect, names, CodePageConverter(kCodePageWindows1252));
     for (const std::string& message : keys.TakeMessages())
         WriteText(Stream::Error, message);
 

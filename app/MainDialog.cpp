@@ -1,8 +1,14 @@
 #include "app/MainDialog.h"
 
 #include "app/AboutDialog.h"
-#include "app/Resource.h"
 #include "app/ExportFormatDialog.h"
+#include "app/FindDialog.h"
+#include "app/GoToDialog.h"
+#include "app/RecordClipboard.h"
+#include "app/RecordSearch.h"
+#include "app/RecordViewDialog.h"
+#include "app/Resource.h"
+#include "app/SearchProgress.h"
 #include "export/TextExportWriter.h"
 #include "framework/CDC.h"
 #include "framework/CDataExchange.h"
@@ -12,6 +18,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <type_traits>
+#include <vector>
 
 MainDialog::MainDialog()
     : CDialog(IDD_MAIN),
@@ -33,6 +42,12 @@ const MessageMap* MainDialog::GetThisMessageMap()
         On::Notify<IDC_RECORDS, LVN_GETDISPINFOA, &MainDialog::OnGetDispInfo>(),
         On::Clicked<IDC_EXIT, &MainDialog::OnExit>(),
         On::Size<&MainDialog::OnSize>(),
+        On::Message<WM_CONTEXTMENU, &MainDialog::OnContextMenu>(),
+        On::Command<ID_RECORD_COPY, &MainDialog::OnCopyRecord>(),
+        On::Command<ID_RECORD_GOTO, &MainDialog::OnGoToRecord>(),
+        On::Command<ID_RECORD_FIND, &MainDialog::OnFind>(),
+        On::Command<ID_RECORD_FIND_NEXT, &MainDialog::OnFindNext>(),
+        On::Command<ID_RECORD_VIEW, &MainDialog::OnViewRecord>(),
     };
     static const MessageMap map(CDialog::GetThisMessageMap(), entries);
     return &map;
@@ -80,6 +95,7 @@ BOOL MainDialog::OnInitDialog()
     ExitButton.SetBitmapResources(IDB_EXIT, kMagenta);
     ExitButton.SetAnchor(ImageButton::AnchorBottomRight);
 
+    Keys.Attach(m_hWnd, IDR_RECORD_KEYS);
     Initialised = 1;
     return TRUE;
 }
@@ -124,6 +140,8 @@ void MainDialog::OnOpen()
         return;
 
     Table.Close();
+    Memo.Close();
+    MemoSought = false;
     int opened = 0;
     try {
         opened = Table.Open(dialog.GetPathName());
@@ -222,4 +240,182 @@ void MainDialog::OnSize(UINT, int, int)
         ExitButton.ApplyAnchor();
     }
     Default();
+}
+
+std::wstring MainDialog::CellText(std::uint32_t record, int field)
+{
+    if (!Table.GoTo(record))
+        return std::wstring();
+    std::string bytes;
+    Table.AppendDisplayText(field, bytes);
+    std::wstring text(bytes.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                                             static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(length, 0)));
+    return text;
+}
+
+std::wstring MainDialog::FullText(std::uint32_t record, int field)
+{
+    if (field < 0 || field >= Table.GetFieldCount() || Table.GetField(field).Memo != MemoUse::Text ||
+        !Table.GoTo(record))
+        return CellText(record, field);
+    if (!MemoSought) {
+        MemoSought = true;
+        try {
+            Memo.Open(Table.GetPath(), Table.GetVersion());
+        } catch (const CFileException&) {
+            // Without its memo file a memo shows as the list shows it.
+        }
+    }
+    std::uint64_t block = 0;
+    MemoFile::Memo memo;
+    if (!Memo.IsOpen() || Table.IsNullValue(field) || Table.GetMemoBlock(field, block) != MemoPointer::Block ||
+        !Memo.Find(block, memo) || memo.Type != MemoFile::Content::Text)
+        return CellText(record, field);
+    std::string bytes;
+    for (std::uint64_t from = 0; from < memo.Length;) {
+        const std::string_view piece = Memo.Piece(memo, from);
+        bytes.append(piece);
+        from += piece.size();
+    }
+    std::wstring text(bytes.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                                             static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(length, 0)));
+    return text;
+}
+
+std::uint32_t MainDialog::SelectedRecord() const
+{
+    const int item = RecordList.GetSelectedItem();
+    return item >= 0 && static_cast<std::uint32_t>(item) < Table.GetRecordCount() ? static_cast<std::uint32_t>(item) + 1
+                                                                                   : 0;
+}
+
+void MainDialog::ShowRecord(std::uint32_t record)
+{
+    RecordList.SelectItem(static_cast<int>(record - 1));
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(RecordList.GetSafeHwnd()), TRUE);
+}
+
+LRESULT MainDialog::OnContextMenu(WPARAM wParam, LPARAM lParam)
+{
+    HWND list = RecordList.GetSafeHwnd();
+    if (reinterpret_cast<HWND>(wParam) != list)
+        return Default();
+    POINT at { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
+    if (static_cast<DWORD>(lParam) == 0xFFFFFFFF) {
+        // From the keyboard: under the selected row, or at the list's corner.
+        RECT row {};
+        const int item = RecordList.GetSelectedItem();
+        if (item < 0 || !RecordList.GetItemRect(item, &row, LVIR_LABEL))
+            row = RECT {};
+        at = POINT { row.left + 8, std::max<LONG>(row.bottom, 8) };
+        RecordList.ClientToScreen(&at);
+    }
+    const bool records = Table.IsOpen() && Table.GetRecordCount() > 0;
+    const UINT onRecord = SelectedRecord() != 0 ? MF_ENABLED : MF_GRAYED;
+    const UINT onTable = records ? MF_ENABLED : MF_GRAYED;
+    const std::unique_ptr<std::remove_pointer_t<HMENU>, decltype(&::DestroyMenu)> menu(::CreatePopupMenu(),
+                                                                                     &::DestroyMenu);
+    if (!menu)
+        return 0;
+    // Every item of the menu, in its order.
+    ::AppendMenuW(menu.get(), MF_STRING | onRecord, ID_RECORD_COPY, L"Copiar\tCtrl+C");
+    ::AppendMenuW(menu.get(), MF_STRING | onRecord, ID_RECORD_VIEW, L"Ver registro\u2026\tAlt+Intro");
+    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu.get(), MF_STRING | onTable, ID_RECORD_GOTO, L"Ir al registro\u2026\tCtrl+G");
+    ::AppendMenuW(menu.get(), MF_STRING | onTable, ID_RECORD_FIND, L"Buscar\u2026\tCtrl+F");
+    ::AppendMenuW(menu.get(), MF_STRING | (records && !FindText.empty() ? MF_ENABLED : MF_GRAYED),
+                  ID_RECORD_FIND_NEXT, L"Buscar siguiente\tF3");
+    ::TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
+    return 0;
+}
+
+void MainDialog::OnCopyRecord()
+{
+    const std::uint32_t record = SelectedRecord();
+    if (record == 0) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    std::vector<std::wstring> titles;
+    std::vector<std::wstring> values;
+    for (int field = 0; field < Table.GetFieldCount(); ++field) {
+        titles.push_back(RecordList.GetColumnTitle(field));
+        values.push_back(Table.GetField(field).Memo == MemoUse::Text ? FullText(record, field)
+                                                                     : CellText(record, field));
+    }
+    if (!RecordClipboard::Put(m_hWnd, RecordClipboard::Text(titles, values)))
+        AfxMessageBox("No se pudo copiar el registro: otro programa tiene el portapapeles.", MB_OK | MB_ICONSTOP);
+}
+
+void MainDialog::OnGoToRecord()
+{
+    if (!Table.IsOpen() || Table.GetRecordCount() == 0) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    GoToDialog box(Table.GetRecordCount(), SelectedRecord(), this);
+    if (box.DoModal() == IDOK)
+        ShowRecord(box.Record);
+}
+
+void MainDialog::OnFind()
+{
+    if (!Table.IsOpen() || Table.GetRecordCount() == 0) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    FindDialog box(FindText, this);
+    if (box.DoModal() != IDOK)
+        return;
+    FindText = box.Text;
+    FindFromSelection();
+}
+
+void MainDialog::OnFindNext()
+{
+    if (FindText.empty())
+        OnFind();
+    else if (!Table.IsOpen() || Table.GetRecordCount() == 0)
+        ::MessageBeep(MB_OK);
+    else
+        FindFromSelection();
+}
+
+void MainDialog::FindFromSelection()
+{
+    std::uint32_t found = 0;
+    {
+        CWaitCursor wait;
+        SearchProgress progress(m_hWnd, FindText);
+        RecordSearch search(Table, CP_ACP, FindText);
+        found = search.FindAfter(SelectedRecord(), [&](std::uint32_t done, std::uint32_t total) {
+            return progress.Continue(done, total);
+        });
+        if (search.Stopped())
+            return;
+    }
+    if (found != 0)
+        ShowRecord(found);
+    else
+        AfxMessageBox((L"No se encontr\u00F3 \u00AB" + FindText + L"\u00BB.").c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void MainDialog::OnViewRecord()
+{
+    const std::uint32_t record = SelectedRecord();
+    if (record == 0) {
+        ::MessageBeep(MB_OK);
+        return;
+    }
+    std::vector<RecordViewDialog::Field> fields;
+    for (int field = 0; field < Table.GetFieldCount(); ++field)
+        fields.push_back({ RecordList.GetColumnTitle(field), FullText(record, field) });
+    wchar_t title[64];
+    std::swprintf(title, std::size(title), L"Registro %u de %u", record, Table.GetRecordCount());
+    RecordViewDialog box(title, std::move(fields), this);
+    box.DoModal();
 }

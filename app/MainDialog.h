@@ -3,11 +3,18 @@
 #include "controls/FramedButton.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
+#include "framework/DialogAccelerators.h"
+#include "table/MemoFile.h"
 #include "table/mDBase.h"
+
+#include <cstdint>
+#include <string>
 
 // The main window: the open table in a virtual list, one column per field
 // and one row per record, a caption line that names the file and its record
-// count, and the commands to open a table, export it and leave.
+// count, and the commands to open a table, export it and leave. The list's
+// context menu and keys copy the selected record, go to a record by its
+// number, find a text and show a record's whole values.
 class MainDialog : public CDialog {
 public:
     MainDialog();
@@ -28,8 +35,25 @@ protected:
     void OnGetDispInfo(NMHDR* header, LRESULT* result);
     void OnExit();
     void OnSize(UINT type, int cx, int cy);
+    LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
+    void OnCopyRecord();
+    void OnGoToRecord();
+    void OnFind();
+    void OnFindNext();
+    void OnViewRecord();
 
 private:
+    // A cell's text as the list shows it, and a field's whole value: a
+    // memo's text in full from the memo file. Records count from 1.
+    std::wstring CellText(std::uint32_t record, int field);
+    std::wstring FullText(std::uint32_t record, int field);
+    // The selected record, counted from 1; 0 when none is.
+    std::uint32_t SelectedRecord() const;
+    // Selects the record, scrolls it into view and gives the list the focus.
+    void ShowRecord(std::uint32_t record);
+    // The search for FindText from after the selected record.
+    void FindFromSelection();
+
     // No table to show: no columns, no rows, an empty caption line.
     void ClearTableView();
 
@@ -43,4 +67,8 @@ private:
     int Initialised = 0;
     mDBase Table;
     HICON Icon;
+    MemoFile Memo;           // the open table's, once a whole value needs it
+    bool MemoSought = false; // whether it was looked for since the table opened
+    DialogAccelerators Keys;
+    std::wstring FindText;   // the last text found, for F3
 };

@@ -2,6 +2,8 @@
 
 #include "framework/CWnd.h"
 
+#include <string>
+
 // The list-view control, used in report mode.
 class CListCtrl : public CWnd {
 public:
@@ -13,6 +15,14 @@ public:
     {
         return static_cast<BOOL>(SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(count), static_cast<LPARAM>(flags)));
     }
+    // The selected item, or -1 (a single-selection list).
+    int GetSelectedItem() const { return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); }
+    // Selects the item alone, gives it the focus rectangle and scrolls it into view.
+    void SelectItem(int item);
+    // Where the item lies in the list's client area; false when it is not there.
+    BOOL GetItemRect(int item, RECT* rect, int code) const;
+    // The column's title, in any script; empty when there is no such column.
+    std::wstring GetColumnTitle(int column) const;
     DWORD GetExtendedStyle() const { return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE)); }
     DWORD SetExtendedStyle(DWORD style)
     {

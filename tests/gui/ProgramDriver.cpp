@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -134,6 +135,74 @@ void ProgramDriver::PressKey(HWND target, UINT key, bool alt)
 void ProgramDriver::PostCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ::PostMessageA(window, message, wParam, lParam);
+}
+
+void ProgramDriver::Chord(std::initializer_list<UINT> modifiers, UINT key)
+{
+    ::SetForegroundWindow(Main());
+    std::vector<INPUT> inputs;
+    const auto press = [&](UINT code, bool up) {
+        INPUT input {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(code);
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(code, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (const UINT modifier : modifiers)
+        press(modifier, false);
+    press(key, false);
+    press(key, true);
+    for (auto modifier = std::rbegin(modifiers); modifier != std::rend(modifiers); ++modifier)
+        press(*modifier, true);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+std::wstring ProgramDriver::ClipboardText()
+{
+    std::wstring text;
+    if (!::OpenClipboard(nullptr))
+        return L"<clipboard busy>";
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+std::string ProgramDriver::ClipboardAnsiText()
+{
+    std::string text;
+    if (!::OpenClipboard(nullptr))
+        return "<clipboard busy>";
+    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        if (const auto* chars = static_cast<const char*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+void ProgramDriver::EmptyClipboard()
+{
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+}
+
+std::wstring ProgramDriver::WideText(HWND window) const
+{
+    std::vector<wchar_t> text(65536);
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                          5000, &length);
+    return std::wstring(text.data(), length);
 }
 
 std::string ProgramDriver::Text(HWND window) const

@@ -1,0 +1,118 @@
+// The walk through the records that finds a text in them.
+#include "app/RecordSearch.h"
+
+#include "framework/Win32.h"
+
+namespace {
+
+// Records between two reports of progress: often enough for a box that
+// answers at once, rarely enough to cost nothing.
+constexpr std::uint32_t kReportEvery = 4096;
+
+bool IsSingleByte(unsigned codePage)
+{
+    CPINFO info {};
+    return ::GetCPInfo(codePage, &info) && info.MaxCharSize == 1;
+}
+
+} // namespace
+
+std::wstring RecordSearch::Fold(std::wstring_view text)
+{
+    if (text.empty())
+        return std::wstring();
+    // Upper-casing maps each UTF-16 unit to one, so the lengths agree.
+    std::wstring folded(text.size(), L'\0');
+    const int length = ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                                      folded.data(), static_cast<int>(folded.size()));
+    if (length <= 0)
+        return std::wstring(text);
+    folded.resize(static_cast<size_t>(length));
+    return folded;
+}
+
+RecordSearch::RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text)
+    : m_table(table), m_codePage(codePage), m_text(Fold(text))
+{
+    m_byTable = IsSingleByte(codePage);
+    if (!m_byTable || m_text.empty())
+        return;
+    std::wstring each(256, L'\0');
+    for (unsigned b = 0; b < 256; ++b) {
+        const char one = static_cast<char>(b);
+        // A byte the page leaves undefined shows as the replacement character.
+        if (::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &one, 1, &each[b], 1) != 1)
+            each[b] = L'\xFFFD';
+    }
+    const std::wstring folded = Fold(each);
+    for (unsigned b = 0; b < 256; ++b) {
+        m_folded[b] = folded[b];
+        m_starts[b] = folded[b] == m_text[0];
+    }
+}
+
+std::uint32_t RecordSearch::FindAfter(std::uint32_t after, const Progress& progress)
+{
+    m_stopped = false;
+    const std::uint32_t count = m_table.GetRecordCount();
+    if (m_text.empty() || count == 0)
+        return 0;
+    if (after > count)
+        after = 0;
+    std::uint32_t record = after;
+    for (std::uint32_t done = 0; done < count; ++done) {
+        record = record == count ? 1 : record + 1;
+        if (done % kReportEvery == 0 && done > 0 && progress && !progress(done, count)) {
+            m_stopped = true;
+            return 0;
+        }
+        // Loaded every time: the progress may have shown the list, which
+        // loads the records it paints.
+        if (m_table.GoTo(record) && RecordMatches())
+            return record;
+    }
+    return 0;
+}
+
+bool RecordSearch::RecordMatches()
+{
+    for (int field = 0; field < m_table.GetFieldCount(); ++field) {
+        m_shown.clear();
+        m_table.AppendDisplayText(field, m_shown);
+        if (m_shown.size() >= m_text.size() && Contains(m_shown))
+            return true;
+    }
+    return false;
+}
+
+bool RecordSearch::Contains(std::string_view bytes)
+{
+    return m_byTable ? ContainsByTable(bytes) : ContainsConverted(bytes);
+}
+
+bool RecordSearch::ContainsByTable(std::string_view bytes) const
+{
+    const size_t length = m_text.size();
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t at = 0; at + length <= bytes.size(); ++at) {
+        if (!m_starts[data[at]])
+            continue;
+        size_t matched = 1;
+        while (matched < length && m_folded[data[at + matched]] == m_text[matched])
+            ++matched;
+        if (matched == length)
+            return true;
+    }
+    return false;
+}
+
+bool RecordSearch::ContainsConverted(std::string_view bytes)
+{
+    m_wide.resize(bytes.size() * 2 + 2);
+    const int length = ::MultiByteToWideChar(m_codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                             m_wide.data(), static_cast<int>(m_wide.size()));
+    if (length <= 0)
+        return false;
+    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, m_wide.data(), length, m_wide.data(), length);
+    return std::wstring_view(m_wide.data(), static_cast<size_t>(length)).find(m_text) != std::wstring_view::npos;
+}

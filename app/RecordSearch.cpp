@@ -34,18 +34,26 @@ std::wstring RecordSearch::Fold(std::wstring_view text)
 RecordSearch::RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text)
     : m_table(table), m_codePage(codePage), m_text(Fold(text))
 {
-    m_byTable = IsSingleByte(codePage);
-    if (!m_byTable || m_text.empty())
+    // A binary value shows as a number, a date and time, "nan" or "inf":
+    // a text of any other character is in none, and none is rendered.
+    m_numeric = m_text.find_first_not_of(L"0123456789-.: NAIF") == std::wstring::npos;
+    if (m_text.empty())
         return;
-    std::wstring each(256, L'\0');
-    for (unsigned b = 0; b < 256; ++b) {
+    m_byTable = IsSingleByte(codePage);
+    // Each byte's character; in a page of several bytes a character, only
+    // the bytes below 0x80, where they stand for themselves.
+    const unsigned bytes = m_byTable ? 256 : 128;
+    std::wstring each(bytes, L'\0');
+    for (unsigned b = 0; b < bytes; ++b) {
         const char one = static_cast<char>(b);
         // A byte the page leaves undefined shows as the replacement character.
         if (::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &one, 1, &each[b], 1) != 1)
             each[b] = L'\xFFFD';
+        m_asciiKept = m_asciiKept && (b >= 128 || each[b] == static_cast<wchar_t>(b));
     }
     const std::wstring folded = Fold(each);
-    for (unsigned b = 0; b < 256; ++b) {
+    m_folded.fill(L'\xFFFF'); // no character of a text
+    for (unsigned b = 0; b < bytes; ++b) {
         m_folded[b] = folded[b];
         m_starts[b] = folded[b] == m_text[0];
     }
@@ -77,9 +85,20 @@ std::uint32_t RecordSearch::FindAfter(std::uint32_t after, const Progress& progr
 bool RecordSearch::RecordMatches()
 {
     for (int field = 0; field < m_table.GetFieldCount(); ++field) {
-        m_shown.clear();
-        m_table.AppendDisplayText(field, m_shown);
-        if (m_shown.size() >= m_text.size() && Contains(m_shown))
+        std::string_view shown;
+        if (!m_table.GetField(field).IsBinary()) {
+            // A text shows as stored, without its trailing blanks: read in place.
+            if (m_table.IsNullValue(field))
+                continue;
+            shown = DropTrailingBlanks(m_table.ValueView(field));
+        } else {
+            if (!m_numeric)
+                continue;
+            m_shown.clear();
+            m_table.AppendDisplayText(field, m_shown);
+            shown = m_shown;
+        }
+        if (shown.size() >= m_text.size() && Contains(shown))
             return true;
     }
     return false;
@@ -108,6 +127,9 @@ bool RecordSearch::ContainsByTable(std::string_view bytes) const
 
 bool RecordSearch::ContainsConverted(std::string_view bytes)
 {
+    // Most values of most tables are plain ASCII: compared as bytes.
+    if (m_asciiKept && IsAscii(bytes))
+        return ContainsByTable(bytes);
     m_wide.resize(bytes.size() * 2 + 2);
     const int length = ::MultiByteToWideChar(m_codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
                                              m_wide.data(), static_cast<int>(m_wide.size()));

@@ -13,7 +13,8 @@
 // upper-casing ("peña" finds "PEÑA"). The records are walked one after
 // another through the table's read-ahead window. A single-byte code page is
 // compared byte by byte through a table of each byte's upper-cased
-// character, with nothing converted; any other page converts each value.
+// character, with nothing converted; any other page converts each value
+// but those of ASCII alone.
 class RecordSearch {
 public:
     // codePage: the one the list's texts are converted from (CP_ACP, a
@@ -45,6 +46,8 @@ private:
     unsigned m_codePage;
     std::wstring m_text; // upper-cased
     bool m_byTable = false;
+    bool m_numeric = false; // whether a binary value's text could hold the text
+    bool m_asciiKept = true; // whether the bytes below 0x80 are ASCII in the code page
     std::array<wchar_t, 256> m_folded {}; // each byte's character, upper-cased
     std::array<bool, 256> m_starts {};    // the bytes whose character begins the text
     std::string m_shown;                  // a field's text, as the list shows it

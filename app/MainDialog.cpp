@@ -22,6 +22,20 @@
 #include <type_traits>
 #include <vector>
 
+namespace {
+
+// A table's text in the system's code page, as the list shows it.
+std::wstring Widened(std::string_view bytes)
+{
+    std::wstring text(bytes.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                                             static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(std::max(length, 0)));
+    return text;
+}
+
+} // namespace
+
 MainDialog::MainDialog()
     : CDialog(IDD_MAIN),
       Icon(static_cast<HICON>(::LoadImageA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME),
@@ -248,11 +262,7 @@ std::wstring MainDialog::CellText(std::uint32_t record, int field)
         return std::wstring();
     std::string bytes;
     Table.AppendDisplayText(field, bytes);
-    std::wstring text(bytes.size(), L'\0');
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                                             static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(std::max(length, 0)));
-    return text;
+    return Widened(bytes);
 }
 
 std::wstring MainDialog::FullText(std::uint32_t record, int field)
@@ -279,11 +289,7 @@ std::wstring MainDialog::FullText(std::uint32_t record, int field)
         bytes.append(piece);
         from += piece.size();
     }
-    std::wstring text(bytes.size(), L'\0');
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                                             static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(std::max(length, 0)));
-    return text;
+    return Widened(bytes);
 }
 
 std::uint32_t MainDialog::SelectedRecord() const
@@ -291,6 +297,21 @@ std::uint32_t MainDialog::SelectedRecord() const
     const int item = RecordList.GetSelectedItem();
     return item >= 0 && static_cast<std::uint32_t>(item) < Table.GetRecordCount() ? static_cast<std::uint32_t>(item) + 1
                                                                                    : 0;
+}
+
+std::uint32_t MainDialog::SelectedRecordOrBeep() const
+{
+    const std::uint32_t record = SelectedRecord();
+    if (record == 0)
+        ::MessageBeep(MB_OK);
+    return record;
+}
+
+bool MainDialog::HasRecordsOrBeep() const
+{
+    if (!HasRecords())
+        ::MessageBeep(MB_OK);
+    return HasRecords();
 }
 
 void MainDialog::ShowRecord(std::uint32_t record)
@@ -314,7 +335,7 @@ LRESULT MainDialog::OnContextMenu(WPARAM wParam, LPARAM lParam)
         at = POINT { row.left + 8, std::max<LONG>(row.bottom, 8) };
         RecordList.ClientToScreen(&at);
     }
-    const bool records = Table.IsOpen() && Table.GetRecordCount() > 0;
+    const bool records = HasRecords();
     const UINT onRecord = SelectedRecord() != 0 ? MF_ENABLED : MF_GRAYED;
     const UINT onTable = records ? MF_ENABLED : MF_GRAYED;
     const std::unique_ptr<std::remove_pointer_t<HMENU>, decltype(&::DestroyMenu)> menu(::CreatePopupMenu(),
@@ -335,11 +356,9 @@ LRESULT MainDialog::OnContextMenu(WPARAM wParam, LPARAM lParam)
 
 void MainDialog::OnCopyRecord()
 {
-    const std::uint32_t record = SelectedRecord();
-    if (record == 0) {
-        ::MessageBeep(MB_OK);
+    const std::uint32_t record = SelectedRecordOrBeep();
+    if (record == 0)
         return;
-    }
     std::vector<std::wstring> titles;
     std::vector<std::wstring> values;
     for (int field = 0; field < Table.GetFieldCount(); ++field) {
@@ -353,10 +372,8 @@ void MainDialog::OnCopyRecord()
 
 void MainDialog::OnGoToRecord()
 {
-    if (!Table.IsOpen() || Table.GetRecordCount() == 0) {
-        ::MessageBeep(MB_OK);
+    if (!HasRecordsOrBeep())
         return;
-    }
     GoToDialog box(Table.GetRecordCount(), SelectedRecord(), this);
     if (box.DoModal() == IDOK)
         ShowRecord(box.Record);
@@ -364,10 +381,8 @@ void MainDialog::OnGoToRecord()
 
 void MainDialog::OnFind()
 {
-    if (!Table.IsOpen() || Table.GetRecordCount() == 0) {
-        ::MessageBeep(MB_OK);
+    if (!HasRecordsOrBeep())
         return;
-    }
     FindDialog box(FindText, this);
     if (box.DoModal() != IDOK)
         return;
@@ -379,9 +394,7 @@ void MainDialog::OnFindNext()
 {
     if (FindText.empty())
         OnFind();
-    else if (!Table.IsOpen() || Table.GetRecordCount() == 0)
-        ::MessageBeep(MB_OK);
-    else
+    else if (HasRecordsOrBeep())
         FindFromSelection();
 }
 
@@ -406,11 +419,9 @@ void MainDialog::FindFromSelection()
 
 void MainDialog::OnViewRecord()
 {
-    const std::uint32_t record = SelectedRecord();
-    if (record == 0) {
-        ::MessageBeep(MB_OK);
+    const std::uint32_t record = SelectedRecordOrBeep();
+    if (record == 0)
         return;
-    }
     std::vector<RecordViewDialog::Field> fields;
     for (int field = 0; field < Table.GetFieldCount(); ++field)
         fields.push_back({ RecordList.GetColumnTitle(field), FullText(record, field) });

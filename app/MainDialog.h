@@ -49,6 +49,10 @@ private:
     std::wstring FullText(std::uint32_t record, int field);
     // The selected record, counted from 1; 0 when none is.
     std::uint32_t SelectedRecord() const;
+    bool HasRecords() const { return Table.IsOpen() && Table.GetRecordCount() > 0; }
+    // The same for a command that needs them: a beep when there are none.
+    std::uint32_t SelectedRecordOrBeep() const;
+    bool HasRecordsOrBeep() const;
     // Selects the record, scrolls it into view and gives the list the focus.
     void ShowRecord(std::uint32_t record);
     // The search for FindText from after the selected record.

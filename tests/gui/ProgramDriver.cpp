@@ -139,7 +139,9 @@ void ProgramDriver::PostCommand(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void ProgramDriver::Chord(std::initializer_list<UINT> modifiers, UINT key)
 {
-    ::SetForegroundWindow(Main());
+    // The keyboard goes to the foreground window: the program's active one.
+    HWND active = Active();
+    ::SetForegroundWindow(active ? active : Main());
     std::vector<INPUT> inputs;
     const auto press = [&](UINT code, bool up) {
         INPUT input {};
@@ -158,13 +160,19 @@ void ProgramDriver::Chord(std::initializer_list<UINT> modifiers, UINT key)
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-std::wstring ProgramDriver::ClipboardText()
+namespace {
+
+// The clipboard's text in one format, of wchar_t or char.
+template <class Char>
+std::basic_string<Char> ClipboardFormat(UINT format)
 {
-    std::wstring text;
-    if (!::OpenClipboard(nullptr))
-        return L"<clipboard busy>";
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+    std::basic_string<Char> text;
+    if (!::OpenClipboard(nullptr)) {
+        ADD_FAILURE() << "the clipboard is busy";
+        return text;
+    }
+    if (HANDLE data = ::GetClipboardData(format)) {
+        if (const auto* chars = static_cast<const Char*>(::GlobalLock(data))) {
             text = chars;
             ::GlobalUnlock(data);
         }
@@ -173,19 +181,16 @@ std::wstring ProgramDriver::ClipboardText()
     return text;
 }
 
+} // namespace
+
+std::wstring ProgramDriver::ClipboardText()
+{
+    return ClipboardFormat<wchar_t>(CF_UNICODETEXT);
+}
+
 std::string ProgramDriver::ClipboardAnsiText()
 {
-    std::string text;
-    if (!::OpenClipboard(nullptr))
-        return "<clipboard busy>";
-    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
-        if (const auto* chars = static_cast<const char*>(::GlobalLock(data))) {
-            text = chars;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return text;
+    return ClipboardFormat<char>(CF_TEXT);
 }
 
 void ProgramDriver::EmptyClipboard()

@@ -257,8 +257,9 @@ TEST_F(RecordCommandsTest, RecordViewOfManyFieldsScrollsToTheFocusedField)
         RECT client;
         ::GetClientRect(box, &client);
         EXPECT_GT(gui::ChildRect(last).top, client.bottom);
-        program.PressKey(program.Focus(), VK_TAB, false);
-        program.Chord({ VK_SHIFT }, VK_TAB); // from the first, back round to the last
+        // From the first, back round to the last.
+        EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return program.Focus() == ::GetDlgItem(box, RecordViewDialog::kFirstValueId); }));
+        program.Chord({ VK_SHIFT }, VK_TAB);
         EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return program.Focus() == last; }));
         EXPECT_TRUE(ProgramDriver::WaitUntil([&] {
             const RECT at = gui::ChildRect(last);

@@ -16,19 +16,31 @@ std::string_view Trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
 }
 
+// The field a name in a key expression stands for, in any letter case: the
+// one whose long name it is, or else the one whose stored name it is (a long
+// name passing 10 characters is stored cut, and the index is written with
+// the long one). -1 when none. `longNames` is empty when the table has none.
+int FieldNamed(const mDBase& table, const std::vector<CString>& longNames, std::string_view name)
+{
+    for (size_t i = 0; i < longNames.size(); ++i)
+        if (SameIgnoringCase(longNames[i].View(), name))
+            return static_cast<int>(i);
+    for (int i = 0; i < table.GetFieldCount(); ++i)
+        if (SameIgnoringCase(table.GetField(i).Name.View(), name))
+            return i;
+    return -1;
+}
+
 // The fields a key expression names: one field's name, or the names of
-// character fields joined by +, in any letter case. False for any other
-// expression, whose value no column holds.
-bool FieldsOf(const mDBase& table, std::string_view expression, std::vector<int>& fields)
+// character fields joined by +. False for any other expression, whose value
+// no column holds.
+bool FieldsOf(const mDBase& table, const std::vector<CString>& longNames, std::string_view expression,
+              std::vector<int>& fields)
 {
     fields.clear();
     for (;;) {
         const size_t plus = expression.find('+');
-        const std::string_view name = Trimmed(expression.substr(0, plus));
-        int found = -1;
-        for (int i = 0; i < table.GetFieldCount() && found < 0; ++i)
-            if (SameIgnoringCase(table.GetField(i).Name.View(), name))
-                found = i;
+        const int found = FieldNamed(table, longNames, Trimmed(expression.substr(0, plus)));
         if (found < 0 || table.GetField(found).Memo != MemoUse::None)
             return false;
         fields.push_back(found);
@@ -83,7 +95,10 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
         skipped += std::string(skipped.empty() ? "" : ", ") + tag.GetString() + " (" + why + ")";
     };
     // The container lists a table's tags and which are keys; the index
-    // keeps their expressions.
+    // keeps their expressions, written with the fields' long names.
+    static const std::vector<CString> kNoLongNames;
+    const std::vector<CString>& longNames =
+        listed.Fields.size() == static_cast<size_t>(table.GetFieldCount()) ? listed.Fields : kNoLongNames;
     for (const DatabaseContainer::Tag& tag : listed.Tags) {
         const StructuralIndex::Tag* found = nullptr;
         for (const StructuralIndex::Tag& indexed : index.GetTags())
@@ -100,7 +115,7 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
                                                                           : Key::Kind::Index;
         if (!found->Filter.IsEmpty())
             skip(tag.Name, ("FOR " + std::string(found->Filter.View())).c_str());
-        else if (!FieldsOf(table, found->Expression.View(), key.Fields))
+        else if (!FieldsOf(table, longNames, found->Expression.View(), key.Fields))
             skip(tag.Name, found->Expression.GetString());
         else
             added.Keys.push_back(std::move(key));

@@ -1,3 +1,4 @@
+// The record walk every export shares, and the writing of its blocks.
 #include "export/ExportWriter.h"
 
 #include "framework/BackgroundTask.h"
@@ -158,6 +159,7 @@ LineBuffer& ExportWriter::Block()
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
     const Writing writing(m_out, m_writes, out);
+    PrepareValues(table);
     Prepare(table);
     LineBuffer& block = Block();
     Records(table, first, block);
@@ -168,6 +170,7 @@ void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 void ExportWriter::Write(mDBase& table, CFile& out)
 {
     const Writing writing(m_out, m_writes, out);
+    PrepareValues(table);
     Prepare(table);
     LineBuffer& block = Block();
     AppendStart(table, block);

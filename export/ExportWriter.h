@@ -1,5 +1,9 @@
 #pragma once
 
+// The record walk every export shares. Classes: ExportWriter.
+
+#include "export/ExportWarnings.h"
+#include "export/FieldValue.h"
 #include "export/LineBuffer.h"
 #include "framework/CFile.h"
 #include "framework/CString.h"
@@ -14,23 +18,6 @@
 class CodePageConverter;
 class mDBase;
 
-// Values an export could not write as stored, counted by kind with the first
-// of each kind, for the command to report when the table is done.
-struct ExportWarnings {
-    enum Kind {
-        UnreadableMemo, // a memo pointer or length past the memo file's end, or no number
-        InvalidValue,   // not what its field's type says; written as NULL
-        UnmappedByte,   // no character in the table's code page; written as U+FFFD
-        kKinds
-    };
-    struct Tally {
-        std::uint64_t Count = 0;
-        std::uint32_t Record = 0; // the first one's record and field index
-        int Field = -1;
-    };
-    Tally Of[kKinds];
-};
-
 // What every export shares: the walk through the records, the output gathered
 // in blocks of bounded size, the conversion of texts to UTF-8 and the reading
 // of memos, with the warnings they give. A writer of each kind of output adds
@@ -44,7 +31,11 @@ public:
     // from its memo file, held open by the caller; records marked deleted are
     // left out.
     void SetConverter(const CodePageConverter* converter) { m_converter = converter; }
-    void SetMemoFile(MemoFile* memo) { m_memo = memo; }
+    void SetMemoFile(MemoFile* memo)
+    {
+        m_memo = memo;
+        m_values.SetMemoFile(memo);
+    }
     void SetSkipDeleted(bool skip) { m_skipDeleted = skip; }
     // The names the fields go by, in the table's code page, instead of those
     // the table holds (a database container's long names); one for each field.
@@ -85,6 +76,17 @@ protected:
     // text in UTF-8, when converting: a view valid until the next call.
     std::string_view Converted(std::string_view text, int field);
 
+    // The types of the table's fields, for Decode: set before Prepare.
+    void PrepareValues(const mDBase& table) { m_values.Prepare(table); }
+    ValueType TypeOf(int field) const { return m_values.TypeOf(field); }
+    // Field i of the loaded record, typed; one that cannot be read is counted.
+    void Decode(const mDBase& table, int i, FieldValue& value)
+    {
+        m_values.Decode(table, i, value);
+        if (value.What == FieldValue::Is::Invalid)
+            Warn(value.Warning, i);
+    }
+
     // Where field i's memo lies; counts an unreadable one.
     enum class MemoFound { None, Found, Unreadable };
     MemoFound FindMemo(const mDBase& table, int i, MemoFile::Memo& memo);
@@ -123,6 +125,7 @@ private:
     MemoFile* m_memo = nullptr;
     bool m_skipDeleted = false;
     std::vector<CString> m_fieldNames;
+    ValueDecoder m_values;
     ExportWarnings m_warnings;
     std::unique_ptr<LineBuffer> m_block;
     class BlockWrites; // the writing of full blocks, beside the filling of the next

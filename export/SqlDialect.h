@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/FieldValue.h"
 #include "export/LineBuffer.h"
 
 #include <cstdint>
@@ -11,16 +12,9 @@
 
 struct FieldDescriptor;
 
-// How a column's values are written, decided once from its field; each
-// dialect gives each kind its type.
-enum class SqlValue : std::uint8_t {
-    Characters, // "C" and "V" with a length: trailing blanks trimmed
-    OtherText,  // any other type kept as text, and "C" of length 0
-    Decimal,    // "N" and "F" with decimals
-    Whole,      // "N" and "F" without
-    Date, Logical, Integer, Double, Currency, Timestamp,
-    MemoText, MemoBinary, InlineBinary,
-};
+// How a column's values are written: as the field's values are decoded;
+// each dialect gives each type its column type.
+using SqlValue = ValueType;
 
 // A column of the script's table.
 struct SqlColumn {

@@ -94,37 +94,6 @@ ORVALIS_ALWAYS_INLINE char* Put(char* to, const ShortText& text)
     return to + text.Length;
 }
 
-// How the values of a field are written.
-SqlValue ValueOf(const FieldDescriptor& field)
-{
-    if (field.Memo == MemoUse::Text)
-        return SqlValue::MemoText;
-    if (field.Memo == MemoUse::Binary)
-        return SqlValue::MemoBinary;
-    if (field.Type == 'Q')
-        return SqlValue::InlineBinary;
-    if (field.Kind == FieldKind::Number || field.Type == 'F')
-        return field.Decimals > 0 ? SqlValue::Decimal : SqlValue::Whole;
-    if (field.Type == 'D')
-        return SqlValue::Date;
-    if (field.Type == 'L')
-        return SqlValue::Logical;
-    switch (field.Kind) {
-    case FieldKind::Integer:
-    case FieldKind::Level7Long:
-        return SqlValue::Integer;
-    case FieldKind::Double:
-    case FieldKind::Level7Double:
-        return SqlValue::Double;
-    case FieldKind::Currency:
-        return SqlValue::Currency;
-    case FieldKind::DateTime:
-        return SqlValue::Timestamp;
-    default:
-        return field.IsCharacter() && field.Length > 0 ? SqlValue::Characters : SqlValue::OtherText;
-    }
-}
-
 } // namespace
 
 // What each byte becomes in a text of the script, as the dialect writes it:
@@ -224,7 +193,7 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         SqlColumn column;
         column.Field = i;
         column.Descriptor = &field;
-        column.Value = ValueOf(field);
+        column.Value = ValueTypeOf(field);
         column.Nullable = field.NullBit >= 0;
         column.VarLength = field.Kind == FieldKind::VarCharacter;
         if (column.Value == SqlValue::Decimal || column.Value == SqlValue::Whole) {
@@ -253,7 +222,7 @@ void SqlScriptWriter::Prepare(const mDBase& table)
         m_recordBytes += 1 + (memo ? 0 : MostBytes(column, column.Descriptor->Length));
         m_memoColumns += memo;
     }
-    m_found.assign(m_table.Columns.size(), Found());
+    m_found.assign(m_table.Columns.size(), FieldValue());
 
     m_writings.clear();
     for (const SqlColumn& column : m_table.Columns) {
@@ -394,9 +363,9 @@ std::uint64_t SqlScriptWriter::RowBytes(const mDBase& table)
     for (const SqlColumn& column : m_table.Columns) {
         if (column.Value != SqlValue::MemoText && column.Value != SqlValue::MemoBinary)
             continue;
-        Found& found = m_found[static_cast<size_t>(column.Field)];
-        found.Result = FindMemo(table, column.Field, found.Memo);
-        most += MostBytes(column, found.Result == MemoFound::Found ? found.Memo.Length : 0);
+        FieldValue& found = m_found[static_cast<size_t>(column.Field)];
+        Decode(table, column.Field, found);
+        most += MostBytes(column, found.What == FieldValue::Is::Memo ? found.Memo.Length : 0);
     }
     return most;
 }
@@ -422,7 +391,7 @@ void SqlScriptWriter::AppendValue(const mDBase& table, const SqlColumn& column, 
     if (column.Value == SqlValue::Characters || column.Value == SqlValue::OtherText)
         AppendCharacters(out, stored, i);
     else
-        AppendOtherValue(table, column, stored, out);
+        AppendOtherValue(table, column, out);
 }
 
 // A text column's first texts tell how it is written best: in words, where
@@ -565,60 +534,72 @@ bool SqlScriptWriter::AppendHexText(LineBuffer& out, std::string_view text, int 
     return true;
 }
 
-void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored,
-                                       LineBuffer& out)
+void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
-    const FieldDescriptor& field = *column.Descriptor;
-    // Binary values take their full width, whatever the field's declared
-    // length; one that the record cuts short is no value.
-    if (field.IsBinary() && stored.size() < BinaryWidth(field.Kind))
-        return AppendNoValue(out, Decoded::Invalid, i);
-    switch (column.Value) {
-    case SqlValue::Integer:
-    case SqlValue::Currency: {
-        const CString text = FormatBinary(field.Kind, stored.data());
-        if (text.IsEmpty())
-            return out.Append(m_spelling.Null); // a level 7 long of zero bytes
-        out.Append(text.View());
+    const bool memo = column.Value == SqlValue::MemoText || column.Value == SqlValue::MemoBinary;
+    // Memos found already, where the row's length was told.
+    if (memo && m_rows.LengthAtMost)
+        m_value = m_found[static_cast<size_t>(i)];
+    else
+        Decode(table, i, m_value);
+    const FieldValue& value = m_value;
+    switch (value.What) {
+    case FieldValue::Is::Integer: {
+        char* const to = out.Claim(24);
+        out.Keep(std::to_chars(to, to + 24, value.Integer).ptr);
         return;
     }
-    case SqlValue::Double: {
-        double value = 0;
-        if (!DecodeDouble(field.Kind, stored.data(), value))
-            return out.Append(m_spelling.Null);
-        AppendDouble(out, value, i);
-        return;
-    }
-    case SqlValue::Timestamp: {
-        DateTime value;
-        const Decoded decoded = DecodeDateTime(stored.data(), value);
-        if (decoded != Decoded::Value)
-            return AppendNoValue(out, decoded, i);
+    case FieldValue::Is::Currency:
+        return AppendCurrency(out, value.Integer);
+    case FieldValue::Is::Double:
+        return AppendDouble(out, value.Double, i);
+    case FieldValue::Is::DateTime: {
         // Milliseconds only where there are any, as SQLite's own functions
         // write a time.
-        const unsigned ms = value.Milliseconds;
-        char text[32];
-        int length = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", value.Date.Year,
-                                   value.Date.Month, value.Date.Day, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
-        if (ms % 1000 != 0)
-            length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%03u", ms % 1000);
-        m_scratch.assign(text, static_cast<size_t>(length));
+        const unsigned ms = value.Time.Milliseconds;
+        constexpr size_t kRoom = 32;
         AppendQuote(out);
-        out.Append(m_scratch);
+        char* const text = out.Claim(kRoom);
+        int length = std::snprintf(text, kRoom, "%04u-%02u-%02u %02u:%02u:%02u", value.Time.Date.Year,
+                                   value.Time.Date.Month, value.Time.Date.Day, ms / 3600000, ms / 60000 % 60,
+                                   ms / 1000 % 60);
+        if (ms % 1000 != 0)
+            length += std::snprintf(text + length, kRoom - static_cast<size_t>(length), ".%03u", ms % 1000);
+        out.Keep(text + length);
         AppendQuote(out);
         return;
     }
-    case SqlValue::MemoText:
-    case SqlValue::MemoBinary:
-        AppendMemo(table, column, out);
+    case FieldValue::Is::Memo:
+        AppendMemo(value.Memo, column, out);
         return;
-    case SqlValue::InlineBinary:
-        AppendBytes(out, stored);
+    case FieldValue::Is::Bytes:
+        AppendBytes(out, value.Bytes);
         return;
     default:
-        return; // the types AppendValue writes itself
+        // No value, or one counted as unreadable; the types AppendValue
+        // writes itself never come here.
+        out.Append(m_spelling.Null);
+        return;
     }
+}
+
+void SqlScriptWriter::AppendCurrency(LineBuffer& out, std::int64_t tenThousandths)
+{
+    // Exactly four decimals, in integers all the way.
+    const auto bits = static_cast<std::uint64_t>(tenThousandths);
+    const bool negative = tenThousandths < 0;
+    const std::uint64_t magnitude = negative ? 0 - bits : bits;
+    constexpr size_t kRoom = 32;
+    char* to = out.Claim(kRoom);
+    if (negative)
+        *to++ = '-';
+    to = std::to_chars(to, to + 24, magnitude / 10000).ptr;
+    *to++ = '.';
+    const auto fraction = static_cast<unsigned>(magnitude % 10000);
+    for (unsigned digit = 1000; digit > 0; digit /= 10)
+        *to++ = static_cast<char>('0' + fraction / digit % 10);
+    out.Keep(to);
 }
 
 ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
@@ -799,23 +780,9 @@ void SqlScriptWriter::AppendBytesPiece(LineBuffer& out, std::string_view bytes) 
     }
 }
 
-void SqlScriptWriter::AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out)
+void SqlScriptWriter::AppendMemo(const MemoFile::Memo& memo, const SqlColumn& column, LineBuffer& out)
 {
     const int i = column.Field;
-    MemoFile::Memo memo;
-    MemoFound result;
-    if (m_rows.LengthAtMost) {
-        // Found already, where the row's length was told.
-        const Found& found = m_found[static_cast<size_t>(i)];
-        result = found.Result;
-        memo = found.Memo;
-    } else {
-        result = FindMemo(table, i, memo);
-    }
-    if (result != MemoFound::Found) {
-        out.Append(m_spelling.Null); // none, or unreadable and counted
-        return;
-    }
     if (column.Value == SqlValue::MemoBinary) {
         out.Append(m_spelling.BytesOpen);
         ExportWriter::AppendMemo(memo, i, false, out, [&](std::string_view piece) { AppendBytesPiece(out, piece); });
@@ -854,6 +821,7 @@ std::string SqlNames::Add(std::string_view utf8, const std::string& fallback)
 
 SqlTable SqlScriptWriter::Described(const mDBase& table)
 {
+    PrepareValues(table);
     Prepare(table);
     SqlTable described = m_table;
     for (SqlColumn& column : described.Columns)

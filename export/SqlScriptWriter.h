@@ -112,7 +112,9 @@ private:
     static std::uint64_t OtherBytes(std::uint64_t word, const Marks& marks);
     // Around a text, a date or a timestamp, where the dialect quotes them.
     void AppendQuote(LineBuffer& out) const;
-    void AppendOtherValue(const mDBase& table, const SqlColumn& column, std::string_view stored, LineBuffer& out);
+    // The values of other types, decoded.
+    void AppendOtherValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    static void AppendCurrency(LineBuffer& out, std::int64_t tenThousandths);
     // NULL for no value; one that is not what its type says is counted.
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
     void AppendDouble(LineBuffer& out, double value, int field);
@@ -120,7 +122,7 @@ private:
     static std::uint64_t Returns(std::string_view text, const ByteForms& forms);
     void AppendBytes(LineBuffer& out, std::string_view bytes) const;
     void AppendBytesPiece(LineBuffer& out, std::string_view bytes) const;
-    void AppendMemo(const mDBase& table, const SqlColumn& column, LineBuffer& out);
+    void AppendMemo(const MemoFile::Memo& memo, const SqlColumn& column, LineBuffer& out);
     bool AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out);
     void EndStatement(LineBuffer& out);
     // The most bytes a value of the column takes, of a field or memo of that
@@ -161,11 +163,8 @@ private:
     unsigned m_textBytes = 0;         // the most a text's byte becomes
     std::uint64_t m_recordBytes = 0;  // the most a row takes, its memos apart
     size_t m_memoColumns = 0;
-    struct Found {
-        MemoFound Result = MemoFound::None;
-        MemoFile::Memo Memo;
-    };
-    std::vector<Found> m_found;       // a row's memos, by field
+    FieldValue m_value;
+    std::vector<FieldValue> m_found;  // a row's memos, by field
     std::unique_ptr<ByteForms> m_escapes; // a UTF-8 text's bytes
     std::unique_ptr<ByteForms> m_forms;   // a single-byte page's, converted
     std::unique_ptr<ByteForms> m_hexEscapes, m_hexForms; // the same in hexadecimal

@@ -29,24 +29,36 @@ bool CompressedTable::IsCompressed(const CString& path, std::string_view header)
 }
 
 CompressedTable::CompressedTable(std::unique_ptr<CFile> file, const CString& path, std::string_view header,
-                                 std::uint32_t recordCount, std::uint16_t recordLength)
-    : m_file(std::move(file)), m_path(path), m_streamOffset(header.size() + kCrcBytes),
-      m_recordBytes(std::uint64_t{ recordCount } * recordLength), m_headerCrc(Crc32(header))
+                                 std::uint32_t recordCount, std::uint16_t recordLength, size_t mostCheckpoints,
+                                 std::uint64_t firstInterval)
+    : m_file(std::move(file)), m_path(path), m_recordBytes(std::uint64_t{ recordCount } * recordLength),
+      m_mostCheckpoints(std::max<size_t>(mostCheckpoints, 2)), m_interval(std::max<std::uint64_t>(firstInterval, 1))
 {
     unsigned char stored[kCrcBytes];
     if (m_file->ReadAt(header.size(), stored, kCrcBytes) < kCrcBytes)
         ThrowDamagedFile(m_path, "su compresi\xF3n termina antes de su c\xF3" "digo final");
     m_storedCrc = static_cast<std::uint32_t>(LittleEndian<kCrcBytes>(stored));
-    Restart();
+    m_decoder = std::make_unique<ImplodeDecoder>(*m_file, header.size() + kCrcBytes, m_path);
+    m_crc = Crc32(header);
+    m_checkpoints.reserve(m_mostCheckpoints);
+    m_checkpoints.push_back({ 0, m_crc, m_decoder->Save() });
 }
 
-void CompressedTable::Restart()
+void CompressedTable::Seek(std::uint64_t offset)
 {
+    // The last checkpoint at or before offset: the first is at 0.
+    const auto after = std::upper_bound(m_checkpoints.begin(), m_checkpoints.end(), offset,
+                                        [](std::uint64_t at, const Checkpoint& c) { return at < c.Output; });
+    const Checkpoint& nearest = *(after - 1);
+    if (m_decoder && offset >= m_pieceStart && nearest.Output <= m_pieceStart + m_piece.size())
+        return;
     m_decoder.reset(); // one window's memory at a time
+    m_decoder = std::make_unique<ImplodeDecoder>(*m_file, nearest.Decoder, m_path);
     m_piece = {};
-    m_pieceStart = 0;
-    m_crc = m_headerCrc;
-    m_decoder = std::make_unique<ImplodeDecoder>(*m_file, m_streamOffset, m_path);
+    m_pieceStart = nearest.Output;
+    m_nextPiece = static_cast<std::uint64_t>(after - 1 - m_checkpoints.begin()) * m_interval;
+    m_crc = nearest.Crc;
+    m_lastByte = nearest.Decoder.Window.empty() ? 0 : nearest.Decoder.Window.back();
 }
 
 bool CompressedTable::Advance()
@@ -56,17 +68,38 @@ bool CompressedTable::Advance()
     m_pieceStart += m_piece.size();
     try {
         m_piece = m_decoder->Next();
+        ++m_nextPiece;
+        ++m_expanded;
         m_crc = Crc32(m_piece, m_crc);
         if (!m_piece.empty())
             m_lastByte = m_piece.back();
         if (m_decoder->Ended())
             Verify();
+        else
+            Keep();
     } catch (const CFileException&) {
         // Damage is found again, at the same place, by the next read.
         m_decoder.reset();
         throw;
     }
     return true;
+}
+
+void CompressedTable::Keep()
+{
+    if (m_nextPiece != m_checkpoints.size() * m_interval)
+        return;
+    if (m_checkpoints.size() == m_mostCheckpoints) {
+        // Every other one goes: those left are twice as far apart, and this
+        // piece is where the next of them falls due.
+        for (size_t i = 1; 2 * i < m_checkpoints.size(); ++i)
+            m_checkpoints[i] = std::move(m_checkpoints[2 * i]);
+        m_checkpoints.resize((m_checkpoints.size() + 1) / 2);
+        m_interval *= 2;
+        if (m_nextPiece != m_checkpoints.size() * m_interval)
+            return;
+    }
+    m_checkpoints.push_back({ m_pieceStart + m_piece.size(), m_crc, m_decoder->Save() });
 }
 
 void CompressedTable::Verify()
@@ -77,13 +110,14 @@ void CompressedTable::Verify()
         ThrowDamagedFile(m_path, "guarda m\xE1s bytes que los registros que dice su cabecera");
     if (m_crc != m_storedCrc)
         ThrowDamagedFile(m_path, "su CRC-32 no coincide con el de sus datos");
-    m_verified = true;
+    m_length = length;
 }
 
 unsigned CompressedTable::Read(std::uint64_t offset, char* buffer, unsigned count)
 {
-    if (!m_decoder || offset < m_pieceStart)
-        Restart();
+    if (m_length && offset >= *m_length)
+        return 0;
+    Seek(offset);
     unsigned done = 0;
     while (done < count) {
         const std::uint64_t at = offset + done;
@@ -101,17 +135,14 @@ unsigned CompressedTable::Read(std::uint64_t offset, char* buffer, unsigned coun
 
 std::uint64_t CompressedTable::Size() const
 {
-    if (m_decoder && m_decoder->Ended())
-        return m_pieceStart + m_piece.size();
-    return std::numeric_limits<std::uint64_t>::max();
+    return m_length ? *m_length : std::numeric_limits<std::uint64_t>::max();
 }
 
 void CompressedTable::CheckEnd()
 {
-    if (m_verified)
+    if (m_length)
         return;
-    if (!m_decoder)
-        Restart();
+    Seek(std::numeric_limits<std::uint64_t>::max());
     while (Advance()) {
     }
 }

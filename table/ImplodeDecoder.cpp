@@ -143,14 +143,51 @@ void ThrowDamagedFile(const CString& path, const char* what)
     throw CFileException(CFileException::invalidFile, path, 0, message.c_str());
 }
 
-ImplodeDecoder::ImplodeDecoder(CFile& file, std::uint64_t offset, const CString& path)
-    : m_file(file), m_path(path), m_offset(offset),
+ImplodeDecoder::ImplodeDecoder(CFile& file, const CString& path)
+    : m_file(file), m_path(path), m_offset(0),
       m_input(std::make_unique<unsigned char[]>(kInputBytes + kZeros)),
       m_output(std::make_unique<char[]>(kWindow + kPieceBytes + kLongestCopy + kCopySlack))
 {
     m_in = m_real = m_end = m_input.get();
     m_position = kWindow;
+}
+
+ImplodeDecoder::ImplodeDecoder(CFile& file, std::uint64_t offset, const CString& path)
+    : ImplodeDecoder(file, path)
+{
+    m_offset = offset;
     Start();
+}
+
+ImplodeDecoder::ImplodeDecoder(CFile& file, const State& state, const CString& path)
+    : ImplodeDecoder(file, path)
+{
+    m_codedLiterals = state.CodedLiterals;
+    m_dictionaryBits = state.DictionaryBits;
+    const size_t window = std::min(state.Window.size(), kWindow);
+    state.Window.copy(m_output.get() + kWindow - window, window, state.Window.size() - window);
+    m_history = window;
+    m_offset = state.Bit / 8;
+    Reload(); // at least 8 bytes at m_in, zeros after the file's end
+    const unsigned skip = state.Bit % 8;
+    m_bits = LoadWord(reinterpret_cast<const char*>(m_in)) >> skip;
+    m_in += 7;
+    m_count = 56 - skip;
+}
+
+ImplodeDecoder::State ImplodeDecoder::Save() const
+{
+    State state;
+    // m_offset is the file offset of m_real; m_in may lie in the zeros after it.
+    const auto byte = static_cast<std::uint64_t>(static_cast<std::int64_t>(m_offset) + (m_in - m_real));
+    state.Bit = byte * 8 - m_count;
+    // A copy reaches back at most the dictionary's size.
+    const size_t held = m_position - kWindow + m_history;
+    const size_t window = std::min(held, size_t{ 64 } << m_dictionaryBits);
+    state.Window.assign(m_output.get() + m_position - window, window);
+    state.CodedLiterals = m_codedLiterals;
+    state.DictionaryBits = static_cast<std::uint8_t>(m_dictionaryBits);
+    return state;
 }
 
 void ImplodeDecoder::ThrowDamaged(const char* what) const

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 // Expands a stream compressed by the PKWARE Data Compression Library's
@@ -20,12 +21,26 @@
 // Every damage raises CFileException naming the file: a mode or dictionary
 // byte that is none of those, a stream that ends before its end code, a copy
 // from before the stream's first byte.
+//
+// Between two pieces, the whole of the expansion's state is small (where the
+// next code begins and the last dictionary's worth of output): saved, it lets
+// a new decoder go on from there without expanding what came before.
 class ImplodeDecoder {
 public:
     // The most a piece holds beyond a whole block: a copy that began in it.
     static constexpr size_t kPieceBytes = 64 * 1024;
 
+    struct State {
+        std::uint64_t Bit = 0; // where the next code begins, in bits from the file's start
+        std::string Window;    // the output's last bytes: no copy reaches further back
+        bool CodedLiterals = false;
+        std::uint8_t DictionaryBits = 0;
+    };
+
+    // From the stream's first byte, at offset in the file.
     ImplodeDecoder(CFile& file, std::uint64_t offset, const CString& path);
+    // From a state saved by another decoder of the same stream.
+    ImplodeDecoder(CFile& file, const State& state, const CString& path);
     ImplodeDecoder(const ImplodeDecoder&) = delete;
     ImplodeDecoder& operator=(const ImplodeDecoder&) = delete;
 
@@ -34,8 +49,11 @@ public:
     // has been read.
     std::string_view Next();
     bool Ended() const { return m_ended; }
+    // Where the expansion stands after the last piece; before the end code.
+    State Save() const;
 
 private:
+    ImplodeDecoder(CFile& file, const CString& path);
     void Start();
     // Expands into the output block until it holds a piece, or the end code.
     void Expand();

@@ -1,7 +1,9 @@
 // Opens arbitrary bytes as a table and its memo file, renders every field of
 // every record in all three ways, formats each record's line in every export
 // layout, and writes the whole table with its memos as text and as SQL
-// scripts; the sanitizers catch any read outside a buffer.
+// scripts; a compressed table is also read at random places, from
+// checkpoints kept each piece; the sanitizers catch any read outside a
+// buffer.
 //
 // An input is a table and a memo file: its first two bytes, little-endian,
 // give the table's length in their low 15 bits, and in the highest whether
@@ -13,6 +15,7 @@
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "framework/CodePage.h"
+#include "table/CompressedTable.h"
 #include "table/DatabaseContainer.h"
 #include "table/MemoFile.h"
 #include "table/StructuralIndex.h"
@@ -21,7 +24,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -89,7 +94,38 @@ size_t Render(mDBase& table)
     table.MoveNext();
     table.GoTo(0);
     table.GoTo(count + 1u);
+    // Back and forth, as the window's "go to" does.
+    for (const std::uint32_t record : { count / 2, 1u, count, count / 3 + 1 })
+        if (table.GoTo(record) == 1)
+            total += static_cast<size_t>(table.GetFieldText(0).GetLength());
     return total;
+}
+
+// A compressed table's output read at random places, and to its end, with
+// three checkpoints at most, at first one each piece: resumed expansions and
+// the thinning of checkpoints on every input.
+void ReadAtRandom(const std::string& path, std::string_view bytes)
+{
+    if (bytes.size() < 12)
+        return;
+    const auto headerLength = static_cast<size_t>(LittleEndian<2>(bytes.data() + 8));
+    if (headerLength > bytes.size() || !CompressedTable::IsCompressed(path.c_str(), bytes.substr(0, headerLength)))
+        return;
+    try {
+        auto file = std::make_unique<CFile>();
+        file->Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+        CompressedTable source(std::move(file), path.c_str(), bytes.substr(0, headerLength),
+                               static_cast<std::uint32_t>(LittleEndian<4>(bytes.data() + 4)),
+                               static_cast<std::uint16_t>(LittleEndian<2>(bytes.data() + 10)), 3, 1);
+        std::minstd_rand random(static_cast<unsigned>(bytes.size()));
+        static char buffer[70000];
+        for (int i = 0; i < 6; ++i)
+            source.Read(random() % (1u << 20), buffer, static_cast<unsigned>(random() % sizeof buffer));
+        source.CheckEnd();
+        source.Read(random() % (source.Size() + 1), buffer, sizeof buffer);
+    } catch (const CFileException&) {
+        // A damaged stream.
+    }
 }
 
 // The files of a Visual FoxPro database made of the same bytes: the table's
@@ -160,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         std::remove((kStem + (fox ? ".fpt" : ".dbt")).c_str());
     }
     table.Close();
+    ReadAtRandom(tablePath, std::string_view(reinterpret_cast<const char*>(data + 2), tableSize));
     ReadDatabaseFiles(tablePath, data + 2 + tableSize, size - 2 - tableSize);
     std::remove(tablePath.c_str());
     return total == static_cast<size_t>(-1);

@@ -91,6 +91,12 @@ int main(int argc, char** argv)
         .Record({ "SP", "   123", "20210105" }).Record({ "RJ", "     7", "20210105" }).Record({ "SP", "    12", "" });
     writeBytes(testing_support::StormCompressedTable(compressed.Bytes(), false, 4096), "", true);
     writeBytes(testing_support::StormCompressedTable(compressed.Bytes(), true, 1024), "", true);
+    // Output of several pieces, for the reads from checkpoints.
+    TableBuilder pieces;
+    pieces.Field("N", 'N', 6).Field("TEXTO", 'C', 150);
+    for (int i = 0; i < 2000; ++i)
+        pieces.Record({ std::to_string(i / 100), i % 300 ? "SAO PAULO" : "RIO DE JANEIRO" });
+    writeBytes(testing_support::StormCompressedTable(pieces.Bytes(), false, 4096), "", true);
     std::string expanded;
     for (int i = 0; i < 133; ++i)
         expanded += " A";

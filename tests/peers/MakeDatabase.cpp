@@ -2,8 +2,9 @@
 // tables have renamed 10-character fields, deleted Field records, a
 // composite candidate key, tags on expressions and with FOR clauses, a
 // relation to a candidate key and one to its own table, keys the data breaks,
-// tables in other folders and letter cases, and a listed table that is
-// missing. Prints nothing; the check knows what it holds.
+// tables in other folders and letter cases, fields whose long names pass 10
+// characters and the tags FoxPro writes with them, and a listed table that
+// is missing. Prints nothing; the check knows what it holds.
 //
 //     make_database FOLDER
 
@@ -171,6 +172,56 @@ int main(int argc, char** argv)
         .Tag("EMP_ID", "emp_id", IndexBuilder::kCandidate)
         .Tag("REPORTS_TO", "reports_to")
         .WriteTo(db + "/data dir/EMPLOYEE.cdx");
+
+    // expense_categories: fields whose long names pass 10 characters, cut to
+    // 10 when stored (REGION_CO2 when the cut clashes); FoxPro writes their
+    // tags with the long names, in lower case. region_co2 is both one field's
+    // long name and another's stored name: the long name wins.
+    const std::string ledgerCode = "category_code_used_by_the_accounting_department_in_its_yearly_reports_and_"
+                                   "in_each_export_to_the_general_ledgers_of_all_companies"; // 128 characters
+    const int categories = dbc.Table("expense_categories", "expcat.dbf", "expcatid");
+    for (const std::string& name : { "expensecategoryid"s, ledgerCode, "description_in_spanish"s,
+                                     "description_in_english"s, "region_code"s, "region_code_of_the_office"s,
+                                     "region_co2"s })
+        dbc.Field(categories, name);
+    for (const char* tag : { "expcatid", "catcode", "descr" })
+        dbc.Index(categories, tag, true);
+    for (const char* tag : { "region", "office", "region_co2" })
+        dbc.Index(categories, tag, false);
+    Member("tienda.dbc", false)
+        .Field("EXPENSECAT", 'C', 6).Field("CATEGORY_C", 'C', 8).Field("DESCRIPTIO", 'C', 20)
+        .Field("DESCRIPTI2", 'C', 20).Field("REGION_COD", 'C', 2).Field("REGION_CO2", 'C', 3)
+        .Field("REGION_CO3", 'C', 1)
+        .Record({ "TRAVEL", "ACC-0100", "Viajes", "Travel", "EU", "MAD", "N" })
+        .Record({ "MEALS", "ACC-0200", "Comidas", "Meals", "EU", "BCN", "N" })
+        .Record({ "OFFICE", "ACC-0300", "Material de oficina", "Office supplies", "AM", "MEX", "S" })
+        .WriteTo(db + "/expcat.dbf");
+    IndexBuilder()
+        .Tag("EXPCATID", "expensecategoryid", IndexBuilder::kCandidate)
+        .Tag("CATCODE", ledgerCode, IndexBuilder::kCandidate)
+        .Tag("DESCR", "description_in_spanish+description_in_english", IndexBuilder::kCandidate)
+        .Tag("REGION", "region_code")
+        .Tag("OFFICE", "Region_Code_Of_The_Office")
+        .Tag("REGION_CO2", "region_co2")
+        .WriteTo(db + "/expcat.cdx");
+
+    // expenses: a relation to expense_categories through a long-named field.
+    const int expenses = dbc.Table("expenses", "expenses.dbf", "expense_id");
+    for (const char* name : { "expense_id", "expensecategoryid", "amount_in_euros" })
+        dbc.Field(expenses, name);
+    dbc.Index(expenses, "expense_id", true);
+    dbc.Index(expenses, "expcat", false);
+    dbc.Relation(expenses, "expcat", "expense_categories", "expcatid");
+    Member("tienda.dbc", false)
+        .Field("EXPENSE_ID", 'I', 4).Field("EXPENSECAT", 'C', 6).Field("AMOUNT_IN_", 'N', 10, 2)
+        .Record({ Int32(1), "TRAVEL", "    120.50" })
+        .Record({ Int32(2), "MEALS", "     35.00" })
+        .Record({ Int32(3), "TRAVEL", "    980.00" })
+        .WriteTo(db + "/expenses.dbf");
+    IndexBuilder()
+        .Tag("EXPENSE_ID", "expense_id", IndexBuilder::kCandidate)
+        .Tag("EXPCAT", "expensecategoryid")
+        .WriteTo(db + "/expenses.cdx");
 
     // A listed table whose file is not there.
     const int shippers = dbc.Table("shippers", "shippers.dbf");

@@ -23,6 +23,9 @@ import tempfile
 
 import check_sql
 
+# A field name of 128 characters, the longest FoxPro gives.
+LEDGER_CODE = ('category_code_used_by_the_accounting_department_in_its_yearly_reports_and_'
+               'in_each_export_to_the_general_ledgers_of_all_companies')
 # Each table: its file, its long field names, and the keys the script holds:
 # (kind, columns[, parent table, parent columns]).
 TABLES = {
@@ -40,6 +43,15 @@ TABLES = {
     'employees': ('db/data dir/employee.dbf', ['employee_id', 'reports_to', 'last_name'],
                   {('p', ('employee_id',)), ('i', ('reports_to',)),
                    ('f', ('reports_to',), 'employees', ('employee_id',))}),
+    'expense_categories': ('db/expcat.dbf',
+                           ['expensecategoryid', LEDGER_CODE, 'description_in_spanish', 'description_in_english',
+                            'region_code', 'region_code_of_the_office', 'region_co2'],
+                           {('p', ('expensecategoryid',)), ('u', (LEDGER_CODE,)),
+                            ('u', ('description_in_spanish', 'description_in_english')),
+                            ('i', ('region_code',)), ('i', ('region_code_of_the_office',)), ('i', ('region_co2',))}),
+    'expenses': ('db/expenses.dbf', ['expense_id', 'expensecategoryid', 'amount_in_euros'],
+                 {('p', ('expense_id',)), ('i', ('expensecategoryid',)),
+                  ('f', ('expensecategoryid',), 'expense_categories', ('expensecategoryid',))}),
 }
 # What the export says it leaves out, and why.
 MESSAGES = [
@@ -138,6 +150,13 @@ def mariadb_keys(db):
         connection.close()
 
 
+def fitted(db, key):
+    """A key's column names as the database keeps them: MariaDB cuts names to
+    64 characters, the others to 63."""
+    most = 64 if db.name == 'MariaDB' else 63
+    return tuple(tuple(n[:most] for n in part) if isinstance(part, tuple) else part for part in key)
+
+
 def run(exe, *args):
     done = subprocess.run([exe, *args], capture_output=True, timeout=120)
     return done.returncode, done.stderr.decode('utf-8', 'replace')
@@ -148,7 +167,8 @@ def check_loaded(db, root, keys):
     problems = []
     want_keys = set()
     for name, (path, fields, table_keys) in TABLES.items():
-        want_keys |= {(name,) + key for key in table_keys}
+        want_keys |= {fitted(db, (name,) + key) for key in table_keys}
+        fields = list(fitted(db, (tuple(fields),))[0])
         _, rows, _ = check_sql.expected(os.path.join(root, path), False, db)
         try:
             got_names, got_rows = db.read(name)

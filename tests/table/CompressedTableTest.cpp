@@ -1,6 +1,7 @@
 // Compressed tables (.dbc) read as the .dbf they were: streams written code
 // by code on every platform and, natively, by StormLib in every mode.
 
+#include "table/CompressedTable.h"
 #include "table/Crc32.h"
 #include "table/mDBase.h"
 #include "tests/support/Files.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,6 +95,43 @@ std::vector<TableBuilder> Tables()
     return tables;
 }
 
+// About 2.5 MB of records, so that a jump has checkpoints to start from:
+// words and numbers, repeated enough for copies of every length.
+TableBuilder JumpTable()
+{
+    static const char* const words[] = { "SAO PAULO", "RIO", "BELO HORIZONTE", "ACRE", "", "MANAUS" };
+    std::mt19937 random(9);
+    TableBuilder table;
+    table.Field("NUMERO", 'N', 8).Field("CIDADE", 'C', 40).Field("TEXTO", 'C', 201);
+    for (int n = 1; n <= 10000; ++n) {
+        std::string text;
+        while (text.size() < 201)
+            text += std::string(words[random() % 6]) + std::to_string(random() % 1000) + ' ';
+        table.Record({ std::to_string(n), words[n % 6], text }, n % 13 ? ' ' : '*');
+    }
+    return table;
+}
+
+// The message of the CFileException that action raises; empty when none does.
+std::string Raised(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const CFileException& e) {
+        return std::string(e.GetErrorMessage().View());
+    }
+    return {};
+}
+
+// The loaded records of both tables are the same bytes.
+void ExpectSameRecord(const mDBase& read, const mDBase& expected)
+{
+    ASSERT_EQ(read.GetCurrentRecord(), expected.GetCurrentRecord());
+    EXPECT_EQ(std::string(read.RecordBytes(), read.GetRecordLength()),
+              std::string(expected.RecordBytes(), expected.GetRecordLength()))
+        << "record " << read.GetCurrentRecord();
+}
+
 class CompressedTableTest : public ::testing::Test {
 protected:
     // The table as a .dbf, and as a .dbc of the given bytes.
@@ -130,7 +169,7 @@ TEST_F(CompressedTableTest, ReadsAsTheTableItWas)
     EXPECT_EQ(Records(Compressed(CompressedBytes(dbf, stream))), expected);
 }
 
-TEST_F(CompressedTableTest, BackwardReadsExpandTheStreamAgain)
+TEST_F(CompressedTableTest, BackwardReadsGiveTheSameRecords)
 {
     const TableBuilder table = Tables().back();
     mDBase expected, read;
@@ -234,6 +273,42 @@ TEST_F(CompressedTableTest, DamageIsReportedAndTheFileKept)
     EXPECT_EQ(Failure(Compressed(LiteralTable(header + withoutEnd))), "");
 }
 
+TEST_F(CompressedTableTest, DamageReachedByAJumpFailsAsBefore)
+{
+    // Found where a jump reaches it, again at each jump there, never before
+    // it; and by a walk from the start, as an export finds it.
+    const TableBuilder table = JumpTable();
+    const std::string dbf = table.Bytes(), header = table.Header();
+    const std::string good = LiteralTable(dbf);
+    std::string badCrc = good;
+    badCrc[header.size()] ^= 1;
+    const struct { const char* name; std::string bytes; std::string what; } cases[] = {
+        { "cut short", good.substr(0, good.size() * 3 / 5),
+          "su compresi\xF3n termina antes de su c\xF3" "digo final" },
+        { "CRC", badCrc, "su CRC-32 no coincide con el de sus datos" },
+        { "more records", CompressedBytes(dbf, ImplodeBuilder().Literals(dbf.substr(header.size()) + "12345").End().Bytes()),
+          "guarda m\xE1s bytes que los registros que dice su cabecera" },
+    };
+    mDBase expected;
+    ASSERT_EQ(expected.Open(Plain(table).c_str()), 1);
+    for (const auto& damaged : cases) {
+        SCOPED_TRACE(damaged.name);
+        const std::string message = "El archivo " + compressed + " est\xE1 da\xF1" "ado: " + damaged.what + ".";
+        mDBase read;
+        ASSERT_EQ(read.Open(Compressed(damaged.bytes).c_str()), 1);
+        for (int round = 0; round < 2; ++round) {
+            EXPECT_EQ(Raised([&] { read.GoTo(10000); }), message);
+            for (const std::uint32_t n : { 4000u, 1u, 5000u }) {
+                ASSERT_EQ(read.GoTo(n), 1);
+                ASSERT_EQ(expected.GoTo(n), 1);
+                ExpectSameRecord(read, expected);
+            }
+        }
+        read.Close();
+        EXPECT_EQ(Failure(compressed), message);
+    }
+}
+
 TEST_F(CompressedTableTest, DatabaseContainerIsReadAsItsTable)
 {
     // Visual FoxPro's flag 0x04 at byte 28: a database container, whose
@@ -290,6 +365,71 @@ TEST(StormLibTest, TablesCompressedInEveryModeReadAsTheirDbf)
                 TableBuilder::WriteFile(dir.File("t.dbc"),
                                         testing_support::StormCompressedTable(dbf, coded, dictionary));
                 EXPECT_EQ(Records(dir.File("t.dbc")), Records(dir.File("t.dbf")));
+            }
+        }
+    }
+}
+
+// The source of a compressed table that keeps at most `most` checkpoints,
+// at first one each piece.
+std::unique_ptr<CompressedTable> Source(const std::string& path, const std::string& dbf, size_t most)
+{
+    auto file = std::make_unique<CFile>();
+    file->Open(path.c_str(), CFile::modeRead | CFile::shareExclusive);
+    const std::string header = dbf.substr(0, TableBuilder::HeaderLengthOf(dbf));
+    return std::make_unique<CompressedTable>(std::move(file), path.c_str(), header,
+                                             static_cast<std::uint32_t>(LittleEndian<4>(header.data() + 4)),
+                                             static_cast<std::uint16_t>(LittleEndian<2>(header.data() + 10)), most, 1);
+}
+
+TEST(StormLibTest, JumpsReadWhatTheDbfHolds)
+{
+    TempDir dir;
+    const TableBuilder table = JumpTable();
+    const std::string dbf = table.Bytes(), records = dbf.substr(table.Header().size());
+    TableBuilder::WriteFile(dir.File("t.dbf"), dbf);
+    std::mt19937 random(27);
+    for (const bool coded : { false, true }) {
+        for (const unsigned dictionary : { 1024u, 2048u, 4096u }) {
+            SCOPED_TRACE("coded " + std::to_string(coded) + ", dictionary " + std::to_string(dictionary));
+            const std::string path = dir.File("t.dbc");
+            TableBuilder::WriteFile(path, testing_support::StormCompressedTable(dbf, coded, dictionary));
+
+            // The source alone, with four checkpoints for about 40 pieces:
+            // they thin out as the stream is expanded.
+            std::unique_ptr<CompressedTable> source = Source(path, dbf, 4);
+            const auto read = [&](std::uint64_t offset, unsigned count) {
+                std::string got(count, '\0');
+                got.resize(source->Read(offset, got.data(), count));
+                EXPECT_EQ(got, records.substr(std::min<std::uint64_t>(offset, records.size()), count)) << offset;
+            };
+            // Forwards into output not yet expanded, back, and to the end.
+            for (const std::uint64_t offset : { records.size() / 2, std::uint64_t{ 10 }, records.size() - 5 })
+                read(offset, 300000);
+            source->CheckEnd();
+            EXPECT_EQ(source->Size(), records.size());
+            EXPECT_LE(source->CheckpointCount(), 4u);
+            // Now anywhere, for at most an interval and the pieces read.
+            for (int i = 0; i < 40; ++i) {
+                const std::uint64_t offset = random() % (records.size() + 1000);
+                const unsigned count = random() % 300000 + 1;
+                const std::uint64_t before = source->ExpandedPieces();
+                read(offset, count);
+                EXPECT_LE(source->ExpandedPieces() - before,
+                          source->CheckpointInterval() + count / ImplodeDecoder::kPieceBytes + 2) << offset;
+            }
+            EXPECT_LE(source->CheckpointCount(), 4u);
+            source.reset();
+
+            // The table as the window reads it, with its own checkpoints.
+            mDBase expected, jumped;
+            ASSERT_EQ(expected.Open(dir.File("t.dbf").c_str()), 1);
+            ASSERT_EQ(jumped.Open(path.c_str()), 1);
+            for (int i = 0; i < 30; ++i) {
+                const std::uint32_t n = i == 0 ? 10000 : static_cast<std::uint32_t>(random() % 10000) + 1;
+                ASSERT_EQ(jumped.GoTo(n), 1) << n;
+                ASSERT_EQ(expected.GoTo(n), 1);
+                ExpectSameRecord(jumped, expected);
             }
         }
     }

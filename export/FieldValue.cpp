@@ -1,0 +1,139 @@
+// The decoding of every field type into its typed value.
+#include "export/FieldValue.h"
+
+#include "table/ByteSearch.h"
+#include "table/mDBase.h"
+
+ValueType ValueTypeOf(const FieldDescriptor& field)
+{
+    if (field.Memo == MemoUse::Text)
+        return ValueType::MemoText;
+    if (field.Memo == MemoUse::Binary)
+        return ValueType::MemoBinary;
+    if (field.Type == 'Q')
+        return ValueType::InlineBinary;
+    if (field.Kind == FieldKind::Number || field.Type == 'F')
+        return field.Decimals > 0 ? ValueType::Decimal : ValueType::Whole;
+    if (field.Type == 'D')
+        return ValueType::Date;
+    if (field.Type == 'L')
+        return ValueType::Logical;
+    switch (field.Kind) {
+    case FieldKind::Integer:
+    case FieldKind::Level7Long:
+        return ValueType::Integer;
+    case FieldKind::Double:
+    case FieldKind::Level7Double:
+        return ValueType::Double;
+    case FieldKind::Currency:
+        return ValueType::Currency;
+    case FieldKind::DateTime:
+        return ValueType::Timestamp;
+    default:
+        return field.IsCharacter() && field.Length > 0 ? ValueType::Characters : ValueType::OtherText;
+    }
+}
+
+void ValueDecoder::Prepare(const mDBase& table)
+{
+    m_types.clear();
+    for (int i = 0; i < table.GetFieldCount(); ++i)
+        m_types.push_back(ValueTypeOf(table.GetField(i)));
+}
+
+namespace {
+
+using Is = FieldValue::Is;
+
+void SetDecoded(FieldValue& value, Decoded decoded, Is is)
+{
+    value.What = decoded == Decoded::Value ? is : decoded == Decoded::Empty ? Is::None : Is::Invalid;
+}
+
+} // namespace
+
+void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
+{
+    value.What = Is::None;
+    value.Warning = ExportWarnings::InvalidValue;
+    const FieldDescriptor& field = table.GetField(i);
+    if (table.IsNullValue(i))
+        return;
+    const ValueType type = m_types[static_cast<size_t>(i)];
+    const std::string_view stored =
+        field.Kind == FieldKind::VarCharacter ? table.ValueView(i) : table.FieldView(field);
+    // Binary values take their full width, whatever the field's declared
+    // length; one that the record cuts short is no value.
+    if (field.IsBinary() && stored.size() < BinaryWidth(field.Kind)) {
+        value.What = Is::Invalid;
+        return;
+    }
+    switch (type) {
+    case ValueType::Characters:
+    case ValueType::OtherText:
+        // The trailing blanks go, and the NULs some writers pad with.
+        value.Bytes = stored.substr(0, PaddedEnd(stored));
+        value.What = Is::Text;
+        return;
+    case ValueType::InlineBinary:
+        value.Bytes = stored;
+        value.What = Is::Bytes;
+        return;
+    case ValueType::Decimal:
+    case ValueType::Whole:
+        SetDecoded(value, DecodeNumber(stored, value.Number), Is::Number);
+        return;
+    case ValueType::Date:
+        SetDecoded(value, DecodeDate(stored, value.Time.Date), Is::Date);
+        value.Time.Milliseconds = 0;
+        return;
+    case ValueType::Logical:
+        SetDecoded(value, DecodeLogical(stored, value.Logical), Is::Logical);
+        return;
+    case ValueType::Timestamp:
+        SetDecoded(value, DecodeDateTime(stored.data(), value.Time), Is::DateTime);
+        return;
+    case ValueType::Double:
+        if (DecodeDouble(field.Kind, stored.data(), value.Double))
+            value.What = Is::Double;
+        return;
+    case ValueType::Integer:
+        if (field.Kind == FieldKind::Integer) {
+            value.Integer = static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian<4>(stored.data())));
+        } else {
+            // dBase level 7: big-endian with the sign bit flipped; all zero
+            // bytes hold no value.
+            const auto bits = static_cast<std::uint32_t>(BigEndian<4>(stored.data()));
+            if (bits == 0)
+                return;
+            value.Integer = static_cast<std::int32_t>(bits ^ 0x80000000u);
+        }
+        value.What = Is::Integer;
+        return;
+    case ValueType::Currency:
+        value.Integer = static_cast<std::int64_t>(LittleEndian<8>(stored.data()));
+        value.What = Is::Currency;
+        return;
+    case ValueType::MemoText:
+    case ValueType::MemoBinary:
+        break;
+    }
+    if (!m_memo)
+        return;
+    value.BinaryMemo = type == ValueType::MemoBinary;
+    std::uint64_t block = 0;
+    switch (MemoBlockOf(field.Kind, stored, block)) {
+    case MemoPointer::None:
+        return;
+    case MemoPointer::Block:
+        if (m_memo->Find(block, value.Memo)) {
+            value.What = Is::Memo;
+            return;
+        }
+        break;
+    case MemoPointer::Invalid:
+        break;
+    }
+    value.What = Is::Invalid;
+    value.Warning = ExportWarnings::UnreadableMemo;
+}

@@ -1,38 +1,33 @@
 #include "app/MainDialog.h"
 
 #include "app/AboutDialog.h"
+#include "app/CodePageMenu.h"
 #include "app/ExportFormatDialog.h"
-#include "app/FindDialog.h"
-#include "app/GoToDialog.h"
-#include "app/RecordClipboard.h"
-#include "app/RecordSearch.h"
-#include "app/RecordViewDialog.h"
 #include "app/Resource.h"
-#include "app/SearchProgress.h"
 #include "export/TextExportWriter.h"
 #include "framework/CDC.h"
 #include "framework/CDataExchange.h"
 #include "framework/CFileDialog.h"
 #include "framework/CWinApp.h"
+#include "framework/FilePath.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <memory>
-#include <type_traits>
-#include <vector>
+#include <cwchar>
 
 namespace {
 
-// A table's text in the system's code page, as the list shows it.
-std::wstring Widened(std::string_view bytes)
-{
-    std::wstring text(bytes.size(), L'\0');
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                                             static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(std::max(length, 0)));
-    return text;
-}
+// Posted to the dialog itself, so that each runs once the window is shown
+// and outside the list's painting.
+constexpr UINT WM_OPEN_START_PATH = WM_APP + 1;
+constexpr UINT WM_REPORT_DAMAGE = WM_APP + 2;
+
+// A memo's text in full, up to this much: a record view or a copy of more
+// than this would be no use to anybody, and memory stays bounded.
+constexpr size_t kWholeMemoLimit = 16 * 1024 * 1024;
+// A memo's first line in a cell: the list shows at most 259 characters.
+constexpr size_t kMemoCellLimit = 1024;
 
 } // namespace
 
@@ -53,10 +48,13 @@ const MessageMap* MainDialog::GetThisMessageMap()
         On::Clicked<IDC_OPEN, &MainDialog::OnOpen>(),
         On::Clicked<IDC_NEXT, &MainDialog::OnNextControl>(),
         On::Clicked<IDC_EXPORT, &MainDialog::OnExport>(),
-        On::Notify<IDC_RECORDS, LVN_GETDISPINFOA, &MainDialog::OnGetDispInfo>(),
+        On::Notify<IDC_RECORDS, LVN_GETDISPINFOW, &MainDialog::OnGetDispInfo>(),
         On::Clicked<IDC_EXIT, &MainDialog::OnExit>(),
         On::Size<&MainDialog::OnSize>(),
         On::Message<WM_CONTEXTMENU, &MainDialog::OnContextMenu>(),
+        On::Message<WM_DROPFILES, &MainDialog::OnDropFiles>(),
+        On::Message<WM_OPEN_START_PATH, &MainDialog::OnOpenStartPath>(),
+        On::Message<WM_REPORT_DAMAGE, &MainDialog::OnReportDamage>(),
         On::Command<ID_RECORD_COPY, &MainDialog::OnCopyRecord>(),
         On::Command<ID_RECORD_GOTO, &MainDialog::OnGoToRecord>(),
         On::Command<ID_RECORD_FIND, &MainDialog::OnFind>(),
@@ -99,6 +97,9 @@ BOOL MainDialog::OnInitDialog()
     BottomMargin = self.bottom - list.bottom;
 
     RecordList.SetExtendedStyle(RecordList.GetExtendedStyle() | LVS_EX_FULLROWSELECT);
+    // Cells and titles in Unicode, whatever the system's ANSI code page.
+    RecordList.SetUnicodeFormat(TRUE);
+    ::DragAcceptFiles(GetSafeHwnd(), TRUE);
 
     // Magenta is the bitmaps' transparent background.
     constexpr COLORREF kMagenta = RGB(255, 0, 255);
@@ -111,6 +112,8 @@ BOOL MainDialog::OnInitDialog()
 
     Keys.Attach(m_hWnd, IDR_RECORD_KEYS);
     Initialised = 1;
+    if (!StartPath.IsEmpty())
+        PostMessage(WM_OPEN_START_PATH);
     return TRUE;
 }
 
@@ -153,12 +156,16 @@ void MainDialog::OnOpen()
     if (dialog.DoModal() != IDOK)
         return;
 
+    OpenTable(dialog.GetPathName(), dialog.GetFileName());
+}
+
+void MainDialog::OpenTable(const CString& path, const CString& fileName)
+{
     Table.Close();
-    Memo.Close();
-    MemoSought = false;
+    DamageReported = false;
     int opened = 0;
     try {
-        opened = Table.Open(dialog.GetPathName());
+        opened = Table.Open(path);
     } catch (const CFileException&) {
         // The framework reports the error; the list must not go on showing
         // the columns and caption of the table that was closed.
@@ -168,22 +175,69 @@ void MainDialog::OnOpen()
     if (!opened) {
         ClearTableView();
         CString message;
-        message.Format("No se encuentra el archivo %s.", dialog.GetFileName().GetString());
+        message.Format("No se encuentra el archivo %s.", fileName.GetString());
         AfxMessageBox(message, MB_OK | MB_ICONSTOP);
         return;
     }
-
-    while (RecordList.DeleteColumn(0)) {
+    // A code page the system lacks leaves the bytes shown as they are.
+    if (const unsigned codePage = Table.FindCodePage())
+        Table.SetCodePage(codePage);
+    Table.FindLongNames();
+    CString memoProblem;
+    if (Table.HasMemoFields(false)) {
+        try {
+            Table.OpenMemo();
+        } catch (const CFileException& e) {
+            memoProblem = e.GetErrorMessage();
+        }
     }
-    for (int i = 0; i < Table.GetFieldCount(); ++i)
-        RecordList.InsertColumn(i, Table.GetField(i).Name, LVCFMT_LEFT, 70, i);
+
+    ShowColumns();
     RecordList.DeleteAllItems();
     // A list holds at most INT_MAX items, whatever a header claims.
-    const std::uint32_t count = Table.GetRecordCount();
+    const std::uint32_t count = Table.Table().GetRecordCount();
     RecordList.SetItemCountEx(static_cast<int>(std::min<std::uint32_t>(count, INT_MAX)),
                               LVSICF_NOINVALIDATEALL);
-    CaptionText.Format("%s - %u registros", dialog.GetFileName().GetString(), count);
+    CaptionText.Format("%s - %u registros", fileName.GetString(), count);
     UpdateData(FALSE);
+
+    ReportOpening();
+    if (!memoProblem.IsEmpty()) {
+        CString message;
+        message.Format("%s\nLos campos memo muestran el n\xFAmero de su bloque.", memoProblem.GetString());
+        AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void MainDialog::ShowColumns()
+{
+    while (RecordList.DeleteColumn(0)) {
+    }
+    const mDBase& table = Table.Table();
+    for (int i = 0; i < table.GetFieldCount(); ++i)
+        RecordList.InsertColumn(i, Wide(Table.FieldName(i).View()).c_str(), LVCFMT_LEFT, 70, i);
+}
+
+void MainDialog::ReportOpening()
+{
+    for (const OpenedTable::Warning& warning : Table.TakeWarnings()) {
+        CString message;
+        switch (warning.What) {
+        case OpenedTable::Warning::UnknownCpg:
+            message.Format("El archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida; "
+                           "la tabla se muestra con sus bytes tal cual.", warning.File.c_str());
+            break;
+        case OpenedTable::Warning::UnsupportedCodePage:
+            message.Format("La tabla %s est\xE1 en la p\xE1gina de c\xF3" "digos %u, que este sistema no tiene; "
+                           "se muestra con sus bytes tal cual.", warning.File.c_str(), warning.CodePage);
+            break;
+        case OpenedTable::Warning::NoLongNames:
+            message.Format("Tabla %s: %s; se muestran los nombres que guarda la tabla.", warning.File.c_str(),
+                           warning.Detail.GetString());
+            break;
+        }
+        AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void MainDialog::ClearTableView()
@@ -211,7 +265,7 @@ void MainDialog::OnExport()
             // with the wait cursor ended and the incomplete file removed.
             CWaitCursor wait;
             TextExportWriter(static_cast<ExportFormat>(format.Layout), format.Separator)
-                .Export(Table, save.GetPathName());
+                .Export(Table.Table(), save.GetPathName());
         }
     }
     AfxMessageBox("Done", MB_OK | MB_ICONEXCLAMATION);
@@ -222,14 +276,171 @@ void MainDialog::OnGetDispInfo(NMHDR* header, LRESULT* result)
     *result = 0;
     if (!Table.IsOpen())
         return;
-    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
-    Table.GoTo(static_cast<std::uint32_t>(item.iItem) + 1);
-    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
+    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+    const bool wantsText = (item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0;
+    if (wantsText)
+        item.pszText[0] = L'\0';
+    const auto record = static_cast<std::uint32_t>(item.iItem) + 1;
+    try {
+        if (!wantsText) {
+            Table.Table().GoTo(record);
+            return;
+        }
+        const std::wstring text = CellText(record, item.iSubItem);
+        const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax - 1));
+        std::wmemcpy(item.pszText, text.data(), length);
+        item.pszText[length] = L'\0';
+    } catch (const CFileException& e) {
+        // Reached while painting: the cell stays empty, and the damage is
+        // told once, after the painting.
+        if (!DamageReported) {
+            DamageReported = true;
+            DamageMessage = e.GetErrorMessage();
+            PostMessage(WM_REPORT_DAMAGE);
+        }
+    }
+}
+
+std::wstring MainDialog::CellText(std::uint32_t record, int field)
+{
+    if (!Table.IsOpen() || !Table.Table().GoTo(record))
+        return {};
+    return FieldText(field, false);
+}
+
+std::wstring MainDialog::FullText(std::uint32_t record, int field)
+{
+    if (!Table.IsOpen() || !Table.Table().GoTo(record))
+        return {};
+    return FieldText(field, true);
+}
+
+std::wstring MainDialog::FieldText(int i, bool whole)
+{
+    std::string memo;
+    if (Table.ReadMemoText(i, whole ? kWholeMemoLimit : kMemoCellLimit, memo)) {
+        if (!whole) {
+            // One line in a cell.
+            const size_t end = memo.find_first_of("\r\n");
+            if (end != std::string::npos)
+                memo.resize(end);
+        }
+        return Wide(memo);
+    }
+    return Wide(Table.Table().GetDisplayText(i).View());
+}
+
+std::wstring MainDialog::Wide(std::string_view bytes) const
+{
+    UINT from = CP_ACP;
+    if (const CodePageConverter* converter = Table.Converter()) {
+        Utf8.clear();
+        converter->AppendUtf8(bytes, Utf8);
+        bytes = Utf8;
+        from = CP_UTF8;
+    }
+    std::wstring wide;
+    if (bytes.empty() || bytes.size() > INT_MAX)
+        return wide;
+    const int size = static_cast<int>(bytes.size());
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(from, 0, bytes.data(), size, nullptr, 0)));
+    if (!wide.empty())
+        ::MultiByteToWideChar(from, 0, bytes.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+LRESULT MainDialog::OnReportDamage(WPARAM, LPARAM)
+{
+    AfxMessageBox(DamageMessage, MB_OK | MB_ICONSTOP);
+    return 0;
+}
+
+LRESULT MainDialog::OnOpenStartPath(WPARAM, LPARAM)
+{
+    const CString path = StartPath;
+    StartPath.Empty();
+    const std::string_view view = path.View();
+    OpenTable(path, CString(view.substr(NameStart(view))));
+    return 0;
+}
+
+LRESULT MainDialog::OnDropFiles(WPARAM wParam, LPARAM)
+{
+    const auto drop = reinterpret_cast<HDROP>(wParam);
+    // The first file dropped; a table at a time.
+    CString path;
+    const UINT length = ::DragQueryFileA(drop, 0, nullptr, 0);
+    if (length != 0) {
+        std::string name(length + 1, '\0');
+        ::DragQueryFileA(drop, 0, name.data(), length + 1);
+        name.resize(length);
+        path = CString(std::string_view(name));
+    }
+    ::DragFinish(drop);
+    if (!path.IsEmpty()) {
+        const std::string_view view = path.View();
+        OpenTable(path, CString(view.substr(NameStart(view))));
+    }
+    return 0;
+}
+
+HMENU MainDialog::CreateListMenu()
+{
+    HMENU menu = ::CreatePopupMenu();
+    Records.AppendMenuItems(menu);
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_POPUP | (Table.IsOpen() ? MF_ENABLED : MF_GRAYED),
+                  reinterpret_cast<UINT_PTR>(CodePageMenu::Create(Table.CodePage())), L"C\u00F3digo de p\u00E1gina");
+    return menu;
+}
+
+LRESULT MainDialog::OnContextMenu(WPARAM window, LPARAM point)
+{
+    if (reinterpret_cast<HWND>(window) != RecordList.GetSafeHwnd()) {
+        Default();
+        return 0;
+    }
+    POINT at { static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point)) };
+    if (point == -1) {
+        // From the keyboard: below the selected row, or at the list's corner.
+        RECT place {};
+        const int selected = RecordList.GetSelectionMark();
+        place.left = LVIR_BOUNDS;
+        if (selected < 0 ||
+            !RecordList.SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(&place)))
+            place = {};
+        at = { place.left + 8, place.bottom };
+        ::ClientToScreen(RecordList.GetSafeHwnd(), &at);
+    }
+    HMENU menu = CreateListMenu();
+    const UINT command = static_cast<UINT>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                                                            GetSafeHwnd(), nullptr));
+    ::DestroyMenu(menu);
+    unsigned codePage = 0;
+    if (CodePageMenu::CodePageOf(command, codePage))
+        ShowInCodePage(codePage);
+    else if (command != 0)
+        SendMessage(WM_COMMAND, command);
+    return 0;
+}
+
+void MainDialog::ShowInCodePage(unsigned codePage)
+{
+    if (!Table.IsOpen())
         return;
-    const CString text = Table.GetDisplayText(item.iSubItem);
-    const int length = std::min(text.GetLength(), item.cchTextMax - 1);
-    std::memcpy(item.pszText, text.GetString(), static_cast<size_t>(length));
-    item.pszText[length] = '\0';
+    try {
+        Table.SetCodePage(codePage);
+    } catch (const CCodePageException& e) {
+        CString message;
+        message.Format("Este sistema no tiene la p\xE1gina de c\xF3" "digos %u; la tabla se sigue mostrando como antes.",
+                       e.CodePage());
+        AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // The titles change, the widths the user gave the columns stay.
+    for (int i = 0; i < Table.Table().GetFieldCount(); ++i)
+        RecordList.SetColumnTitle(i, Wide(Table.FieldName(i).View()).c_str());
+    RecordList.Invalidate();
 }
 
 void MainDialog::OnExit()
@@ -256,177 +467,27 @@ void MainDialog::OnSize(UINT, int, int)
     Default();
 }
 
-std::wstring MainDialog::CellText(std::uint32_t record, int field)
-{
-    if (!Table.GoTo(record))
-        return std::wstring();
-    std::string bytes;
-    Table.AppendDisplayText(field, bytes);
-    return Widened(bytes);
-}
-
-std::wstring MainDialog::FullText(std::uint32_t record, int field)
-{
-    if (field < 0 || field >= Table.GetFieldCount() || Table.GetField(field).Memo != MemoUse::Text ||
-        !Table.GoTo(record))
-        return CellText(record, field);
-    if (!MemoSought) {
-        MemoSought = true;
-        try {
-            Memo.Open(Table.GetPath(), Table.GetVersion());
-        } catch (const CFileException&) {
-            // Without its memo file a memo shows as the list shows it.
-        }
-    }
-    std::uint64_t block = 0;
-    MemoFile::Memo memo;
-    if (!Memo.IsOpen() || Table.IsNullValue(field) || Table.GetMemoBlock(field, block) != MemoPointer::Block ||
-        !Memo.Find(block, memo) || memo.Type != MemoFile::Content::Text)
-        return CellText(record, field);
-    std::string bytes;
-    for (std::uint64_t from = 0; from < memo.Length;) {
-        const std::string_view piece = Memo.Piece(memo, from);
-        bytes.append(piece);
-        from += piece.size();
-    }
-    return Widened(bytes);
-}
-
-std::uint32_t MainDialog::SelectedRecord() const
-{
-    const int item = RecordList.GetSelectedItem();
-    return item >= 0 && static_cast<std::uint32_t>(item) < Table.GetRecordCount() ? static_cast<std::uint32_t>(item) + 1
-                                                                                   : 0;
-}
-
-std::uint32_t MainDialog::SelectedRecordOrBeep() const
-{
-    const std::uint32_t record = SelectedRecord();
-    if (record == 0)
-        ::MessageBeep(MB_OK);
-    return record;
-}
-
-bool MainDialog::HasRecordsOrBeep() const
-{
-    if (!HasRecords())
-        ::MessageBeep(MB_OK);
-    return HasRecords();
-}
-
-void MainDialog::ShowRecord(std::uint32_t record)
-{
-    RecordList.SelectItem(static_cast<int>(record - 1));
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(RecordList.GetSafeHwnd()), TRUE);
-}
-
-LRESULT MainDialog::OnContextMenu(WPARAM wParam, LPARAM lParam)
-{
-    HWND list = RecordList.GetSafeHwnd();
-    if (reinterpret_cast<HWND>(wParam) != list)
-        return Default();
-    POINT at { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
-    if (static_cast<DWORD>(lParam) == 0xFFFFFFFF) {
-        // From the keyboard: under the selected row, or at the list's corner.
-        RECT row {};
-        const int item = RecordList.GetSelectedItem();
-        if (item < 0 || !RecordList.GetItemRect(item, &row, LVIR_LABEL))
-            row = RECT {};
-        at = POINT { row.left + 8, std::max<LONG>(row.bottom, 8) };
-        RecordList.ClientToScreen(&at);
-    }
-    const bool records = HasRecords();
-    const UINT onRecord = SelectedRecord() != 0 ? MF_ENABLED : MF_GRAYED;
-    const UINT onTable = records ? MF_ENABLED : MF_GRAYED;
-    const std::unique_ptr<std::remove_pointer_t<HMENU>, decltype(&::DestroyMenu)> menu(::CreatePopupMenu(),
-                                                                                     &::DestroyMenu);
-    if (!menu)
-        return 0;
-    // Every item of the menu, in its order.
-    ::AppendMenuW(menu.get(), MF_STRING | onRecord, ID_RECORD_COPY, L"Copiar\tCtrl+C");
-    ::AppendMenuW(menu.get(), MF_STRING | onRecord, ID_RECORD_VIEW, L"Ver registro\u2026\tAlt+Intro");
-    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu.get(), MF_STRING | onTable, ID_RECORD_GOTO, L"Ir al registro\u2026\tCtrl+G");
-    ::AppendMenuW(menu.get(), MF_STRING | onTable, ID_RECORD_FIND, L"Buscar\u2026\tCtrl+F");
-    ::AppendMenuW(menu.get(), MF_STRING | (records && !FindText.empty() ? MF_ENABLED : MF_GRAYED),
-                  ID_RECORD_FIND_NEXT, L"Buscar siguiente\tF3");
-    ::TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
-    return 0;
-}
-
 void MainDialog::OnCopyRecord()
 {
-    const std::uint32_t record = SelectedRecordOrBeep();
-    if (record == 0)
-        return;
-    std::vector<std::wstring> titles;
-    std::vector<std::wstring> values;
-    for (int field = 0; field < Table.GetFieldCount(); ++field) {
-        titles.push_back(RecordList.GetColumnTitle(field));
-        values.push_back(Table.GetField(field).Memo == MemoUse::Text ? FullText(record, field)
-                                                                     : CellText(record, field));
-    }
-    if (!RecordClipboard::Put(m_hWnd, RecordClipboard::Text(titles, values)))
-        AfxMessageBox("No se pudo copiar el registro: otro programa tiene el portapapeles.", MB_OK | MB_ICONSTOP);
+    Records.Copy();
 }
 
 void MainDialog::OnGoToRecord()
 {
-    if (!HasRecordsOrBeep())
-        return;
-    GoToDialog box(Table.GetRecordCount(), SelectedRecord(), this);
-    if (box.DoModal() == IDOK)
-        ShowRecord(box.Record);
+    Records.GoTo();
 }
 
 void MainDialog::OnFind()
 {
-    if (!HasRecordsOrBeep())
-        return;
-    FindDialog box(FindText, this);
-    if (box.DoModal() != IDOK)
-        return;
-    FindText = box.Text;
-    FindFromSelection();
+    Records.Find();
 }
 
 void MainDialog::OnFindNext()
 {
-    if (FindText.empty())
-        OnFind();
-    else if (HasRecordsOrBeep())
-        FindFromSelection();
-}
-
-void MainDialog::FindFromSelection()
-{
-    std::uint32_t found = 0;
-    {
-        CWaitCursor wait;
-        SearchProgress progress(m_hWnd, FindText);
-        RecordSearch search(Table, CP_ACP, FindText);
-        found = search.FindAfter(SelectedRecord(), [&](std::uint32_t done, std::uint32_t total) {
-            return progress.Continue(done, total);
-        });
-        if (search.Stopped())
-            return;
-    }
-    if (found != 0)
-        ShowRecord(found);
-    else
-        AfxMessageBox((L"No se encontr\u00F3 \u00AB" + FindText + L"\u00BB.").c_str(), MB_OK | MB_ICONINFORMATION);
+    Records.FindNext();
 }
 
 void MainDialog::OnViewRecord()
 {
-    const std::uint32_t record = SelectedRecordOrBeep();
-    if (record == 0)
-        return;
-    std::vector<RecordViewDialog::Field> fields;
-    for (int field = 0; field < Table.GetFieldCount(); ++field)
-        fields.push_back({ RecordList.GetColumnTitle(field), FullText(record, field) });
-    wchar_t title[64];
-    std::swprintf(title, std::size(title), L"Registro %u de %u", record, Table.GetRecordCount());
-    RecordViewDialog box(title, std::move(fields), this);
-    box.DoModal();
+    Records.View();
 }

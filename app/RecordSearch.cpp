@@ -31,8 +31,8 @@ std::wstring RecordSearch::Fold(std::wstring_view text)
     return folded;
 }
 
-RecordSearch::RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text)
-    : m_table(table), m_codePage(codePage), m_text(Fold(text))
+RecordSearch::RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text, CellText cell)
+    : m_table(table), m_cell(std::move(cell)), m_text(Fold(text))
 {
     // A binary value shows as a number, a date and time, "nan" or "inf":
     // a text of any other character is in none, and none is rendered.
@@ -85,6 +85,12 @@ std::uint32_t RecordSearch::FindAfter(std::uint32_t after, const Progress& progr
 bool RecordSearch::RecordMatches()
 {
     for (int field = 0; field < m_table.GetFieldCount(); ++field) {
+        if (m_table.GetField(field).Memo == MemoUse::Text) {
+            // The list shows a memo's text, read from the memo file.
+            if (CellContains(field))
+                return true;
+            continue;
+        }
         std::string_view shown;
         if (!m_table.GetField(field).IsBinary()) {
             // A text shows as stored, without its trailing blanks: read in place.
@@ -98,15 +104,15 @@ bool RecordSearch::RecordMatches()
             m_table.AppendDisplayText(field, m_shown);
             shown = m_shown;
         }
-        if (shown.size() >= m_text.size() && Contains(shown))
+        if (shown.size() >= m_text.size() && Contains(shown, field))
             return true;
     }
     return false;
 }
 
-bool RecordSearch::Contains(std::string_view bytes)
+bool RecordSearch::Contains(std::string_view bytes, int field)
 {
-    return m_byTable ? ContainsByTable(bytes) : ContainsConverted(bytes);
+    return m_byTable ? ContainsByTable(bytes) : ContainsConverted(bytes, field);
 }
 
 bool RecordSearch::ContainsByTable(std::string_view bytes) const
@@ -125,16 +131,18 @@ bool RecordSearch::ContainsByTable(std::string_view bytes) const
     return false;
 }
 
-bool RecordSearch::ContainsConverted(std::string_view bytes)
+bool RecordSearch::ContainsConverted(std::string_view bytes, int field)
 {
     // Most values of most tables are plain ASCII: compared as bytes.
     if (m_asciiKept && IsAscii(bytes))
         return ContainsByTable(bytes);
-    m_wide.resize(bytes.size() * 2 + 2);
-    const int length = ::MultiByteToWideChar(m_codePage, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                             m_wide.data(), static_cast<int>(m_wide.size()));
-    if (length <= 0)
+    return CellContains(field);
+}
+
+bool RecordSearch::CellContains(int field)
+{
+    if (!m_cell)
         return false;
-    ::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, m_wide.data(), length, m_wide.data(), length);
-    return std::wstring_view(m_wide.data(), static_cast<size_t>(length)).find(m_text) != std::wstring_view::npos;
+    const std::wstring shown = Fold(m_cell(m_table.GetCurrentRecord(), field));
+    return shown.find(m_text) != std::wstring::npos;
 }

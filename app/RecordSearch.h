@@ -14,12 +14,16 @@
 // another through the table's read-ahead window. A single-byte code page is
 // compared byte by byte through a table of each byte's upper-cased
 // character, with nothing converted; any other page converts each value
-// but those of ASCII alone.
+// but those of ASCII alone. A memo's text is read and converted.
 class RecordSearch {
 public:
+    // A cell's text as the list shows it (record counted from 1): for the
+    // memos, and for values of a page of several bytes a character.
+    using CellText = std::function<std::wstring(std::uint32_t record, int field)>;
+
     // codePage: the one the list's texts are converted from (CP_ACP, a
     // number, or UTF-8's 65001).
-    RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text);
+    RecordSearch(mDBase& table, unsigned codePage, const std::wstring& text, CellText cell);
 
     // Told every few thousand records how many have been gone through, of
     // how many; false stops the search.
@@ -38,12 +42,13 @@ public:
 private:
     // Whether the record loaded holds the text.
     bool RecordMatches();
-    bool Contains(std::string_view bytes);
+    bool Contains(std::string_view bytes, int field);
     bool ContainsByTable(std::string_view bytes) const;
-    bool ContainsConverted(std::string_view bytes);
+    bool ContainsConverted(std::string_view bytes, int field);
+    bool CellContains(int field);
 
     mDBase& m_table;
-    unsigned m_codePage;
+    CellText m_cell;
     std::wstring m_text; // upper-cased
     bool m_byTable = false;
     bool m_numeric = false; // whether a binary value's text could hold the text
@@ -51,6 +56,5 @@ private:
     std::array<wchar_t, 256> m_folded {}; // each byte's character, upper-cased
     std::array<bool, 256> m_starts {};    // the bytes whose character begins the text
     std::string m_shown;                  // a field's text, as the list shows it
-    std::wstring m_wide;                  // the same converted, and upper-cased
     bool m_stopped = false;
 };

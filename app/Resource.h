@@ -43,6 +43,10 @@
 // The about box's system-menu command; the system keeps the low four bits.
 #define IDM_ABOUTBOX    0x0010
 
+// The list's context menu: the code pages, one command each, from the first on.
+#define IDM_CODEPAGE_FIRST  40100
+#define IDM_CODEPAGE_LAST   40199
+
 #ifndef IDC_STATIC
 #define IDC_STATIC      (-1)
 #endif

@@ -3,7 +3,8 @@
 #include "framework/CWinApp.h"
 
 // The application: prepares the look of the controls, runs the main dialog
-// and ends when it closes.
+// (on the table the command line names, if it names one) and ends when it
+// closes.
 class TableApp : public CWinApp {
 public:
     BOOL InitInstance() override;

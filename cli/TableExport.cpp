@@ -8,7 +8,7 @@
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
 #include "table/DatabaseContainer.h"
-#include "table/MemoFile.h"
+#include "table/OpenedTable.h"
 #include "table/StructuralIndex.h"
 #include "table/mDBase.h"
 
@@ -43,14 +43,6 @@ struct TableJob {
     }
 };
 
-// A table opened for export, with its memo file when the export reads it
-// and the converter of its texts.
-struct OpenedTable {
-    mDBase Table;
-    std::optional<MemoFile> Memo;
-    std::optional<CodePageConverter> Converter;
-};
-
 void ReportFailure(const CString& message, const std::string& fileName)
 {
     WriteText(Stream::Error, (message + "\n").View(), fileName);
@@ -78,40 +70,36 @@ std::string OutputPath(const ExportOptions& options, const std::string& table)
     return InFolder(options, WithExtension(table, options.Sql ? ".sql" : ".txt"));
 }
 
-// The code page a .cpg file beside the table names; 0 without one.
-unsigned CodePageOfCpgFile(const std::string& table)
+// The opener's warnings, as the command line words them.
+void SayWarnings(OpenedTable& opened)
 {
-    for (const char* extension : { ".cpg", ".CPG" }) {
-        const std::string path = WithExtension(table, extension);
-        CFileStatus status;
-        if (!CFile::GetStatus(path.c_str(), status) || !status.m_isRegular)
-            continue;
-        CFile file;
-        file.Open(path.c_str(), CFile::modeRead);
-        char name[256];
-        const unsigned got = file.Read(name, sizeof name);
-        const unsigned codePage = CodePageFromName(std::string_view(name, got));
-        if (codePage == 0) {
-            CString warning;
+    for (const OpenedTable::Warning& said : opened.TakeWarnings()) {
+        CString warning;
+        switch (said.What) {
+        case OpenedTable::Warning::UnknownCpg:
             warning.Format("Aviso: el archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida.\n",
-                           path.c_str());
-            Warn(warning, path);
+                           said.File.c_str());
+            break;
+        case OpenedTable::Warning::NoLongNames:
+            warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", said.File.c_str(),
+                           said.Detail.GetString());
+            break;
+        case OpenedTable::Warning::UnsupportedCodePage:
+            continue; // the table is then taken as 1252, which its own warning says
         }
-        return codePage;
+        Warn(warning, said.File);
     }
-    return 0;
 }
 
-// The code page of the table's texts: the one given, or the one a .cpg file
-// beside it names, or its language driver's, or else 1252, with a warning.
-unsigned TableCodePage(const ExportOptions& options, const std::string& path, const mDBase& table)
+// The code page of the table's texts: the one given, or the one it
+// declares, or else 1252, with a warning.
+unsigned TableCodePage(const ExportOptions& options, const std::string& path, OpenedTable& opened)
 {
     if (options.CodePage != 0)
         return options.CodePage;
-    if (const unsigned codePage = CodePageOfCpgFile(path))
-        return codePage;
-    const unsigned codePage = CodePageOfLanguageDriver(table.GetLanguageDriver());
-    if (codePage != 0 && CodePageConverter::IsSupported(codePage))
+    const unsigned codePage = opened.FindCodePage();
+    SayWarnings(opened);
+    if (codePage != 0)
         return codePage;
     CString warning;
     warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
@@ -156,46 +144,29 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
     }
 }
 
-// Whether the export reads the table's memo file: the memo texts of "M"
-// fields, or, in a script, every field kept there.
-bool ReadsMemoFile(const ExportOptions& options, const mDBase& table)
-{
-    if (!options.Memo && !options.Sql)
-        return false;
-    for (int i = 0; i < table.GetFieldCount(); ++i) {
-        const MemoUse use = table.GetField(i).Memo;
-        if (use == MemoUse::Text || (options.Sql && use == MemoUse::Binary))
-            return true;
-    }
-    return false;
-}
-
 // Opens the job's table and what goes with it; the first time, also finds
 // its code page and its names. False, reported, when the table is not there;
 // CFileException when it cannot be read.
 bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
 {
-    if (!opened.Table.Open(job.Path.c_str())) {
+    if (!opened.Open(job.Path.c_str())) {
         ReportFailure(CFileException(CFileException::fileNotFound, job.Path.c_str()).GetErrorMessage(), job.Path);
         return false;
     }
+    const mDBase& table = opened.Table();
     if (!job.Planned) {
         // A script's texts are always UTF-8.
         if (options.Utf8 || options.Sql)
-            job.CodePage = TableCodePage(options, job.Path, opened.Table);
+            job.CodePage = TableCodePage(options, job.Path, opened);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
-            job.HasNames = job.Listed->Fields.size() == opened.Table.GetFieldCount();
+            job.HasNames = job.Listed->Fields.size() == table.GetFieldCount();
         } else if (options.Header || options.Sql) {
-            CString problem;
-            job.HasNames = DatabaseContainer::FindLongNames(opened.Table, job.Names, problem);
-            if (!problem.IsEmpty()) {
-                CString warning;
-                warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", job.Path.c_str(),
-                               problem.GetString());
-                Warn(warning, job.Path);
-            }
+            job.HasNames = opened.FindLongNames();
+            SayWarnings(opened);
+            if (job.HasNames)
+                job.Names = opened.LongNames();
         }
         // The script's table: its long name, or else the file's name.
         if (job.HasNames && job.CodePage != 0) {
@@ -206,12 +177,11 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         }
         job.Planned = true;
     }
-    if (ReadsMemoFile(options, opened.Table)) {
-        opened.Memo.emplace();
-        opened.Memo->Open(job.Path.c_str(), opened.Table.GetVersion());
-    }
+    // The memo texts of "M" fields, or, in a script, every field kept there.
+    if ((options.Memo || options.Sql) && opened.HasMemoFields(options.Sql.has_value()))
+        opened.OpenMemo();
     if (job.CodePage != 0)
-        opened.Converter.emplace(job.CodePage);
+        opened.SetCodePage(job.CodePage);
     return true;
 }
 
@@ -219,19 +189,19 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 {
     std::unique_ptr<ExportWriter> writer;
     if (options.Sql) {
-        auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
+        auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
         script->SetReplace(options.Replace);
         writer = std::move(script);
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
         text->SetHeaderLine(options.Header);
-        text->SetConverter(opened.Converter ? &*opened.Converter : nullptr);
+        text->SetConverter(opened.Converter());
         writer = std::move(text);
     }
     if (job.HasNames)
         writer->SetFieldNames(job.Names.Fields);
-    writer->SetMemoFile(opened.Memo ? &*opened.Memo : nullptr);
+    writer->SetMemoFile(opened.Memo());
     writer->SetSkipDeleted(options.SkipDeleted);
     return writer;
 }
@@ -239,7 +209,7 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 void ReportWarnings(const ExportOptions& options, const TableJob& job, const OpenedTable& opened,
                     const ExportWriter& writer)
 {
-    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table, opened.Memo ? &*opened.Memo : nullptr,
+    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table(), opened.Memo(),
                    job.CodePage, options.Sql.has_value());
 }
 
@@ -264,10 +234,10 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
         if (toStandardOutput) {
             CFile out;
             out.OpenStandardOutput(kStandardOutputName);
-            writer->Write(opened.Table, out);
+            writer->Write(opened.Table(), out);
             out.Close();
         } else {
-            writer->Export(opened.Table, output.c_str());
+            writer->Export(opened.Table(), output.c_str());
             written.insert(output);
         }
         ReportWarnings(options, job, opened, *writer);
@@ -326,7 +296,7 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
                 Warn(warning, e.m_strFileName.GetString());
                 return;
             }
-            keys.SetKeys(t, *job.Listed, opened.Table, index);
+            keys.SetKeys(t, *job.Listed, opened.Table(), index);
         });
     }
     std::vector<const DatabaseContainer::Table*> listed;
@@ -337,9 +307,9 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (size_t t = 0; t < jobs.size(); ++t) {
         if (keys.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
-                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter);
-                values.Described(opened.Table);
-                keys.Check(t, opened.Table, values, options.SkipDeleted);
+                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter());
+                values.Described(opened.Table());
+                keys.Check(t, opened.Table(), values, options.SkipDeleted);
             });
         if (jobs[t].Failed)
             keys.DropTable(t);
@@ -362,10 +332,10 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (TableJob& job : jobs)
         WithTable(options, job, [&](OpenedTable& opened) {
             job.SqlName = names.Add(job.SqlName);
-            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter);
+            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
             if (job.HasNames)
                 script.SetFieldNames(job.Names.Fields);
-            job.Table = script.Described(opened.Table);
+            job.Table = script.Described(opened.Table());
             if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str()))
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");
@@ -416,7 +386,7 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
                     inTable.push_back(key);
             script.SetTableKeys(std::move(inTable));
             try {
-                writer->Write(opened.Table, out);
+                writer->Write(opened.Table(), out);
             } catch (...) {
                 // A table that fails half-way takes its part out of the script.
                 if (!toStandardOutput)

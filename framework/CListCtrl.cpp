@@ -1,3 +1,5 @@
+// CListCtrl: the list-view control's columns.
+
 #include "framework/CListCtrl.h"
 
 #include <iterator>
@@ -14,6 +16,26 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
                                         reinterpret_cast<LPARAM>(&info)));
 }
 
+int CListCtrl::InsertColumn(int column, const wchar_t* heading, int format, int width, int subItem)
+{
+    LVCOLUMNW info {};
+    info.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
+    info.fmt = format;
+    info.cx = width;
+    info.pszText = const_cast<wchar_t*>(heading);
+    info.iSubItem = subItem;
+    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                                        reinterpret_cast<LPARAM>(&info)));
+}
+
+BOOL CListCtrl::SetColumnTitle(int column, const wchar_t* heading)
+{
+    LVCOLUMNW info {};
+    info.mask = LVCF_TEXT;
+    info.pszText = const_cast<wchar_t*>(heading);
+    return static_cast<BOOL>(SendMessage(LVM_SETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)));
+}
+
 void CListCtrl::SelectItem(int item)
 {
     LVITEMA state {};
@@ -25,12 +47,6 @@ void CListCtrl::SelectItem(int item)
     // Also the anchor of a later Shift+arrow selection.
     SendMessage(LVM_SETSELECTIONMARK, 0, item);
     SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
-}
-
-BOOL CListCtrl::GetItemRect(int item, RECT* rect, int code) const
-{
-    rect->left = code;
-    return static_cast<BOOL>(SendMessage(LVM_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(rect)));
 }
 
 std::wstring CListCtrl::GetColumnTitle(int column) const

@@ -123,12 +123,13 @@ CString LoadStringResource(UINT id)
     return CString(text.data(), length > 0 ? length : 0);
 }
 
-int AfxWinMain(HINSTANCE instance)
+int AfxWinMain(HINSTANCE instance, const char* commandLine)
 {
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;
     app->m_hInstance = instance;
+    app->m_lpCmdLine = commandLine ? commandLine : "";
     BOOL started = FALSE;
     GuardedCall([&] { started = app->InitInstance(); });
     if (!started)

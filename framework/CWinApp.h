@@ -37,6 +37,9 @@ public:
     void OnHelp() {}
 
     HINSTANCE m_hInstance;
+    // The arguments the program was started with, as one text; empty when
+    // it runs without WinMain (as the GUI tests run it).
+    CString m_lpCmdLine;
     CWnd* m_pMainWnd = nullptr;
     CString m_pszAppName;
 
@@ -67,5 +70,6 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-// The framework's entry point, called by WinMain.
-int AfxWinMain(HINSTANCE instance);
+// The framework's entry point, called by WinMain with the command line's
+// arguments, the program's name left out.
+int AfxWinMain(HINSTANCE instance, const char* commandLine);

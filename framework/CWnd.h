@@ -48,6 +48,10 @@ public:
     {
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::PostMessageA(m_hWnd, message, wParam, lParam);
+    }
     HICON SetIcon(HICON icon, BOOL big);
     HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
     // Centres the window over its owner or, without one, on the work area.

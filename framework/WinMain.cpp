@@ -1,8 +1,8 @@
-// The program's entry point. It takes nothing from the command line.
+// The program's entry point: the framework's, given the command line.
 
 #include "framework/CWinApp.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    return AfxWinMain(instance);
+    return AfxWinMain(instance, commandLine);
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cwchar>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -327,17 +328,108 @@ int ProgramDriver::ItemCount()
 
 std::string ProgramDriver::Cell(int item, int subItem, int bufferSize)
 {
-    std::vector<char> text(static_cast<size_t>(bufferSize) + 16, '#');
-    LVITEMA info {};
+    // Read in Unicode, the list's own form, so that what is checked is the
+    // program's answer rather than the list's conversion.
+    std::vector<wchar_t> text(static_cast<size_t>(bufferSize) + 16, L'#');
+    LVITEMW info {};
     info.iSubItem = subItem;
     info.pszText = text.data();
     info.cchTextMax = bufferSize;
-    const auto length = static_cast<size_t>(
-        Send(List(), LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
+    const auto length = static_cast<int>(
+        Send(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
     // Nothing may be written past the buffer the list was given.
     for (size_t i = static_cast<size_t>(bufferSize); i < text.size(); ++i)
-        EXPECT_EQ(text[i], '#') << "written past the buffer";
-    return std::string(text.data(), length);
+        EXPECT_EQ(text[i], L'#') << "written past the buffer";
+    std::string ansi(static_cast<size_t>(length) * 2, '\0');
+    ansi.resize(static_cast<size_t>(::WideCharToMultiByte(CP_ACP, 0, text.data(), length, ansi.data(),
+                                                          static_cast<int>(ansi.size()), nullptr, nullptr)));
+    return ansi;
+}
+
+namespace {
+
+std::string Utf8Of(const wchar_t* text, int length)
+{
+    std::string utf8(static_cast<size_t>(length) * 4, '\0');
+    utf8.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(),
+                                                          static_cast<int>(utf8.size()), nullptr, nullptr)));
+    return utf8;
+}
+
+} // namespace
+
+std::string ProgramDriver::CellUtf8(int item, int subItem)
+{
+    wchar_t text[1024] = {};
+    LVITEMW info {};
+    info.iSubItem = subItem;
+    info.pszText = text;
+    info.cchTextMax = 1024;
+    const auto length = static_cast<int>(
+        Send(List(), LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&info)));
+    return Utf8Of(text, length);
+}
+
+std::string ProgramDriver::ColumnTitleUtf8(int column)
+{
+    wchar_t text[256] = {};
+    LVCOLUMNW info {};
+    info.mask = LVCF_TEXT;
+    info.pszText = text;
+    info.cchTextMax = 256;
+    if (!Send(List(), LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info)))
+        return "<no column>";
+    return Utf8Of(text, static_cast<int>(std::wcslen(text)));
+}
+
+void ProgramDriver::ChooseFromListMenu(const std::vector<std::wstring>& path)
+{
+    // What the system makes of the menu key, Shift+F10 or the right button
+    // over the list: the list's own default handling passes it to the dialog.
+    ::PostMessageA(List(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(List()), -1);
+    for (size_t level = 0; level < path.size(); ++level) {
+        // The popup of this level: the menu class's window holding the item.
+        HWND popup = nullptr;
+        int steps = -1;
+        WaitUntil([&] {
+            std::vector<HWND> menus;
+            ::EnumThreadWindows(m_uiThread, [](HWND w, LPARAM found) -> BOOL {
+                char name[16] = {};
+                ::GetClassNameA(w, name, sizeof name);
+                if (std::string(name) == "#32768" && ::IsWindowVisible(w))
+                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
+                return TRUE;
+            }, reinterpret_cast<LPARAM>(&menus));
+            for (HWND w : menus) {
+                const auto menu = reinterpret_cast<HMENU>(Send(w, MN_GETHMENU, 0, 0));
+                // Keys skip separators: count the items a key press lands on.
+                int selectable = 0;
+                for (int i = 0; menu && i < ::GetMenuItemCount(menu); ++i) {
+                    wchar_t text[256] = {};
+                    ::GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+                    MENUITEMINFOW item {};
+                    item.cbSize = sizeof item;
+                    item.fMask = MIIM_FTYPE;
+                    ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+                    if (item.fType & MFT_SEPARATOR)
+                        continue;
+                    if (std::wstring(text).rfind(path[level], 0) == 0) {
+                        popup = w;
+                        steps = selectable;
+                        return true;
+                    }
+                    ++selectable;
+                }
+            }
+            return false;
+        });
+        ASSERT_NE(popup, nullptr) << "no menu item for level " << level;
+        // The first menu opens with nothing selected, a submenu on its first item.
+        const int downs = level == 0 ? steps + 1 : steps;
+        for (int i = 0; i < downs; ++i)
+            PressKey(popup, VK_DOWN);
+        PressKey(popup, level + 1 < path.size() ? VK_RIGHT : VK_RETURN);
+    }
 }
 
 std::string ProgramDriver::CaptionLine()

@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace gui {
 
@@ -72,8 +73,18 @@ public:
     int ColumnCount();
     std::string ColumnTitle(int column);
     int ItemCount();
+    // A cell in the system's ANSI code page, read through a buffer of
+    // bufferSize characters that the program must not write past.
     std::string Cell(int item, int subItem, int bufferSize = 1024);
+    // The list's Unicode texts (LVM_GETITEMTEXTW, LVM_GETCOLUMNW), in UTF-8.
+    std::string CellUtf8(int item, int subItem);
+    std::string ColumnTitleUtf8(int column);
     std::string CaptionLine();
+
+    // The list's context menu, opened as from the keyboard, and
+    // the item whose text begins with each given text in turn, each a submenu
+    // of the one before, chosen by keys as a user would.
+    void ChooseFromListMenu(const std::vector<std::wstring>& path);
 
     // True once the main dialog has gone.
     bool WaitForProgramEnd(int timeoutMs = kTimeoutMs);

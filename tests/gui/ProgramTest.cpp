@@ -1,11 +1,14 @@
 // The program as a process: Orvalis.exe started as a user starts it.
 
+#include "app/Resource.h"
 #include "framework/Win32.h"
+#include "tests/support/TableBuilder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -39,10 +42,14 @@ HWND WindowOf(DWORD process)
     return search.found;
 }
 
-TEST(ProgramTest, StartsIgnoringItsCommandLineAndEndsWhenClosed)
+TEST(ProgramTest, StartsOnTheTableItsCommandLineNamesAndEndsWhenClosed)
 {
+    // As Explorer passes a table: its whole path, in quotes.
     testing_support::TempDir dir;
-    std::string command = "\"" + ProgramPath() + "\" tabla.dbf /x --y";
+    std::filesystem::create_directory(dir.Path() / "con espacio");
+    const std::string table = dir.File("con espacio/tabla.dbf");
+    testing_support::TableBuilder().Field("A", 'C', 4).Record({ "uno" }).Record({ "dos" }).WriteTo(table);
+    std::string command = "\"" + ProgramPath() + "\" \"" + table + "\"";
     STARTUPINFOA startup {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process {};
@@ -59,6 +66,12 @@ TEST(ProgramTest, StartsIgnoringItsCommandLineAndEndsWhenClosed)
     char title[64] = {};
     ::GetWindowTextA(main, title, sizeof title);
     EXPECT_STREQ(title, "Orvalis");
+    char caption[64] = {};
+    for (int i = 0; i < 200 && std::string(caption) != "tabla.dbf - 2 registros"; ++i) {
+        ::Sleep(50);
+        ::GetDlgItemTextA(main, IDC_CAPTION, caption, sizeof caption);
+    }
+    EXPECT_STREQ(caption, "tabla.dbf - 2 registros");
 
     ::PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(::WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
@@ -67,7 +80,8 @@ TEST(ProgramTest, StartsIgnoringItsCommandLineAndEndsWhenClosed)
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(WindowOf(process.dwProcessId), nullptr);
     // Nothing was written where it ran.
-    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(dir.Path()),
+                            std::filesystem::recursive_directory_iterator()), 2);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
 }

@@ -234,6 +234,34 @@ TEST_F(RecordCommandsTest, RecordViewShowsEveryNameAndWholeValue)
     });
 }
 
+// A table in a code page of its own (866, by its language driver): the
+// search compares its letters in Unicode, and the copy gives them as shown.
+TEST_F(RecordCommandsTest, FindAndCopyInTheTablesCodePage)
+{
+    const std::string path = dir.File("cirilico.dbf");
+    TableBuilder()
+        .LanguageDriver(0x65)
+        .Field("NOMBRE", 'C', 10)
+        .Record({ "IVANOV" })
+        .Record({ "\x8F\x85\x92\x90\x8E\x82" }) // ПЕТРОВ
+        .WriteTo(path);
+    RunProgram([&](ProgramDriver& program) {
+        program.OpenTableAndWait(path);
+        program.Chord({ VK_CONTROL }, 'F');
+        HWND box = program.WaitForDialog("Buscar");
+        ASSERT_NE(box, nullptr);
+        ::SendMessageW(::GetDlgItem(box, IDC_FIND_TEXT), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(L"\u043F\u0435\u0442\u0440\u043E\u0432")); // петров
+        program.PressKey(::GetDlgItem(box, IDC_FIND_TEXT), VK_RETURN);
+        EXPECT_TRUE(WaitForSelected(program, 1));
+        ProgramDriver::EmptyClipboard();
+        program.Chord({ VK_CONTROL }, 'C');
+        EXPECT_TRUE(ProgramDriver::WaitUntil([] { return !ProgramDriver::ClipboardText().empty(); }));
+        EXPECT_EQ(ProgramDriver::ClipboardText(), L"NOMBRE\r\n\u041F\u0415\u0422\u0420\u041E\u0412\r\n");
+        program.PressKey(program.Main(), VK_ESCAPE);
+    });
+}
+
 // A table of many fields scrolls, and reaching a field with Tab brings it into view.
 TEST_F(RecordCommandsTest, RecordViewOfManyFieldsScrollsToTheFocusedField)
 {

@@ -387,10 +387,10 @@ LRESULT MainDialog::OnDropFiles(WPARAM wParam, LPARAM)
 HMENU MainDialog::CreateListMenu()
 {
     HMENU menu = ::CreatePopupMenu();
-    Records.AppendMenuItems(menu);
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_POPUP | (Table.IsOpen() ? MF_ENABLED : MF_GRAYED),
                   reinterpret_cast<UINT_PTR>(CodePageMenu::Create(Table.CodePage())), L"C\u00F3digo de p\u00E1gina");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    Records.AppendMenuItems(menu);
     return menu;
 }
 

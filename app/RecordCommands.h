@@ -20,7 +20,7 @@ public:
     {
     }
 
-    // The commands' items, at the end of the list's context menu.
+    // The commands' items, for the list's context menu.
     void AppendMenuItems(HMENU menu) const;
 
     void Copy();

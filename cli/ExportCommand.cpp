@@ -28,10 +28,13 @@ const char kHelp[] =
     "  --fixed       longitud fija (por omisi\xF3n)\n"
     "  --tab         texto separado por tabulaciones\n"
     "  --csv         texto separado por comas, los campos de caracteres entre comillas\n"
+    "  --csv=X       como --csv, con el car\xE1" "cter X en lugar de la coma\n"
     "  --sep=X       texto separado por el car\xE1" "cter X; --sep= no pone nada entre campos\n"
     "  --header      primero una l\xEDnea con los nombres de los campos\n"
     "  --utf8[=CP]   convierte el texto a UTF-8 desde la p\xE1gina de c\xF3" "digos CP, o desde\n"
     "                la que nombre el archivo .cpg de la tabla o su byte de idioma\n"
+    "  --bom         con --utf8, pone primero la marca de orden de bytes (BOM), para\n"
+    "                que Excel lea el texto como UTF-8\n"
     "  --memo        con --tab o --csv, el texto de los campos M (del archivo .dbt\n"
     "                o .fpt de la tabla) en lugar de su n\xFAmero de bloque\n"
     "  --skip-deleted  no escribe los registros marcados como borrados\n"
@@ -42,6 +45,11 @@ const char kHelp[] =
     "                mysql vale para MySQL y MariaDB); la salida se llama como la\n"
     "                tabla con la extensi\xF3n .sql\n"
     "  --replace     con --sql, reemplaza la tabla si ya existe\n"
+    "\n"
+    "JSON Lines:\n"
+    "  --jsonl       un objeto JSON por registro, con sus tipos y los memos, en UTF-8\n"
+    "                (la p\xE1gina de c\xF3" "digos se elige como con --utf8); la salida se\n"
+    "                llama como la tabla con la extensi\xF3n .jsonl\n"
     "\n"
     "Salida:\n"
     "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas;\n"
@@ -81,6 +89,7 @@ void SetLayout(ExportOptions& options, ExportFormat layout, std::string_view sep
     options.Layout = layout;
     options.Separator = separator;
     options.Sql.reset();
+    options.Jsonl = false;
 }
 
 Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
@@ -109,6 +118,11 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             SetLayout(options, ExportFormat::TabSeparated, "\t");
         } else if (argument == "--csv") {
             SetLayout(options, ExportFormat::CommaSeparated, ",");
+        } else if (StartsWith(argument, "--csv=")) {
+            const std::string_view separator = std::string_view(argument).substr(6);
+            if (CharacterCount(CommandLineUtf8(separator)) != 1 || separator == "\"")
+                throw UsageError{ "--csv= admite un car\xE1" "cter, que no sea la comilla doble.\n" };
+            SetLayout(options, ExportFormat::CommaSeparated, separator);
         } else if (StartsWith(argument, "--sep=")) {
             const std::string_view separator = std::string_view(argument).substr(6);
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
@@ -116,10 +130,17 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             SetLayout(options, ExportFormat::OtherCharacter, separator);
         } else if (argument == "--sql") {
             options.Sql = "postgresql";
+            options.Jsonl = false;
         } else if (StartsWith(argument, "--sql=")) {
             options.Sql = argument.substr(6);
+            options.Jsonl = false;
             if (!SqlDialect::Named(*options.Sql))
                 throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql, sqlite o mysql.\n" };
+        } else if (argument == "--jsonl") {
+            options.Jsonl = true;
+            options.Sql.reset();
+        } else if (argument == "--bom") {
+            options.Bom = true;
         } else if (argument == "--replace") {
             options.Replace = true;
         } else if (argument == "--memo") {
@@ -152,13 +173,22 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
         throw UsageError{ "-o nombra la salida de una sola tabla; para varias, use -d CARPETA "
                           "(con --sql, un script las tiene todas).\n" };
     const bool unbounded = options.Layout == ExportFormat::TabSeparated || options.Layout == ExportFormat::CommaSeparated;
-    if (options.Memo && !options.Sql && !unbounded)
+    if (options.Memo && !options.Sql && !options.Jsonl && !unbounded)
         throw UsageError{ "--memo solo vale con --tab o --csv: la longitud fija y los otros separadores "
                           "no tienen forma de guardar un texto de cualquier longitud.\n" };
     if (options.Replace && !options.Sql)
         throw UsageError{ "--replace solo vale con --sql.\n" };
     if (options.Header && options.Sql)
         throw UsageError{ "--header no vale con --sql: el script ya nombra las columnas.\n" };
+    if (options.Header && options.Jsonl)
+        throw UsageError{ "--header no vale con --jsonl: cada objeto ya nombra sus campos.\n" };
+    // A script or JSON Lines is UTF-8 by definition, and their readers take
+    // a mark for a stray character; a text of the table's own code page is
+    // no UTF-8 for the mark to announce.
+    if (options.Bom && (options.Sql || options.Jsonl))
+        throw UsageError{ "--bom no vale con --sql ni con --jsonl, que no llevan marca.\n" };
+    if (options.Bom && !options.Utf8)
+        throw UsageError{ "--bom solo vale con --utf8: la marca dice que el texto est\xE1 en UTF-8.\n" };
     return Request::Export;
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "export/DatabaseKeys.h"
+#include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
 #include "framework/CFile.h"
@@ -34,6 +35,7 @@ struct TableJob {
     std::string SqlName; // in UTF-8
     SqlTable Table; // as the script creates it
     bool Failed = false;
+    bool MemoMissingSaid = false;
 
     static TableJob Of(const std::string& path)
     {
@@ -63,11 +65,17 @@ std::string InFolder(const ExportOptions& options, const std::string& beside)
     return folder + beside.substr(NameStart(beside));
 }
 
+// The extension of an output named after its table.
+const char* Extension(const ExportOptions& options)
+{
+    return options.Sql ? ".sql" : options.Jsonl ? ".jsonl" : ".txt";
+}
+
 std::string OutputPath(const ExportOptions& options, const std::string& table)
 {
     if (options.Output)
         return *options.Output;
-    return InFolder(options, WithExtension(table, options.Sql ? ".sql" : ".txt"));
+    return InFolder(options, WithExtension(table, Extension(options)));
 }
 
 // The opener's warnings, as the command line words them.
@@ -110,19 +118,20 @@ unsigned TableCodePage(const ExportOptions& options, const std::string& path, Op
 
 // What the export could not write as stored, one line for each kind.
 void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
-                    const MemoFile* memo, unsigned codePage, bool sql)
+                    const MemoFile* memo, unsigned codePage, const ExportOptions& options)
 {
+    const bool sql = options.Sql.has_value();
     const std::string memoPath = memo ? memo->GetPath().GetString() : "";
     for (int kind = 0; kind < ExportWarnings::kKinds; ++kind) {
         const ExportWarnings::Tally& tally = warnings.Of[kind];
         if (tally.Count == 0)
             continue;
         CString what;
-        const char* written = "se escriben como NULL";
+        const char* written = options.Jsonl ? "se escriben como null" : "se escriben como NULL";
         switch (kind) {
         case ExportWarnings::UnreadableMemo:
             what.Format("memos ilegibles en %s", memoPath.c_str());
-            if (!sql)
+            if (!sql && !options.Jsonl)
                 written = "se escriben vac\xEDos";
             break;
         case ExportWarnings::InvalidValue:
@@ -155,14 +164,14 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     }
     const mDBase& table = opened.Table();
     if (!job.Planned) {
-        // A script's texts are always UTF-8.
-        if (options.Utf8 || options.Sql)
+        // A script's texts and JSON's are always UTF-8.
+        if (options.Utf8 || options.Sql || options.Jsonl)
             job.CodePage = TableCodePage(options, job.Path, opened);
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
             job.HasNames = job.Listed->Fields.size() == table.GetFieldCount();
-        } else if (options.Header || options.Sql) {
+        } else if (options.Header || options.Sql || options.Jsonl) {
             job.HasNames = opened.FindLongNames();
             SayWarnings(opened);
             if (job.HasNames)
@@ -177,9 +186,29 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         }
         job.Planned = true;
     }
-    // The memo texts of "M" fields, or, in a script, every field kept there.
-    if ((options.Memo || options.Sql) && opened.HasMemoFields(options.Sql.has_value()))
-        opened.OpenMemo();
+    // The memo texts of "M" fields, or, in a script or JSON Lines, every
+    // field kept there.
+    const bool typed = options.Sql || options.Jsonl;
+    if ((options.Memo || typed) && opened.HasMemoFields(typed)) {
+        try {
+            opened.OpenMemo();
+        } catch (const CFileException& e) {
+            // JSON Lines keeps the records of a table whose memo file is
+            // gone: its memos have no value.
+            if (!options.Jsonl || e.m_cause != CFileException::fileNotFound)
+                throw;
+            if (!job.MemoMissingSaid) {
+                std::string cause = e.GetErrorMessage().GetString();
+                if (!cause.empty() && cause.back() == '.')
+                    cause.pop_back();
+                CString warning;
+                warning.Format("Aviso: tabla %s: %s; sus memos se escriben como null.\n", job.Path.c_str(),
+                               cause.c_str());
+                Warn(warning, e.m_strFileName.GetString());
+                job.MemoMissingSaid = true;
+            }
+        }
+    }
     if (job.CodePage != 0)
         opened.SetCodePage(job.CodePage);
     return true;
@@ -192,10 +221,14 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
         auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
         script->SetReplace(options.Replace);
         writer = std::move(script);
+    } else if (options.Jsonl) {
+        writer = std::make_unique<JsonLinesWriter>();
+        writer->SetConverter(opened.Converter());
     } else {
         const std::string separator = options.Utf8 ? CommandLineUtf8(options.Separator) : options.Separator;
         auto text = std::make_unique<TextExportWriter>(options.Layout, CString(std::string_view(separator)));
         text->SetHeaderLine(options.Header);
+        text->SetByteOrderMark(options.Bom);
         text->SetConverter(opened.Converter());
         writer = std::move(text);
     }
@@ -210,7 +243,7 @@ void ReportWarnings(const ExportOptions& options, const TableJob& job, const Ope
                     const ExportWriter& writer)
 {
     ReportWarnings(writer.GetWarnings(), job.Path, opened.Table(), opened.Memo(),
-                   job.CodePage, options.Sql.has_value());
+                   job.CodePage, options);
 }
 
 // Exports one table to its own output. False, with the cause reported, when
@@ -466,7 +499,7 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
     } else {
         // One text file for each table, named after it, beside the container.
         for (TableJob& job : jobs) {
-            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + ".txt";
+            const std::string beside = path.substr(0, NameStart(path)) + FileNameOf(job.Listed->Name) + Extension(options);
             job.Failed = !ExportTable(options, job, InFolder(options, beside), written);
         }
     }

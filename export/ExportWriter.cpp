@@ -5,6 +5,7 @@
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
+#include <charconv>
 #include <exception>
 
 // Full blocks go to the file on a thread of their own, one at a time, while
@@ -120,6 +121,24 @@ ExportWriter::MemoFound ExportWriter::FindMemo(const mDBase& table, int i, MemoF
     }
     Warn(ExportWarnings::UnreadableMemo, i);
     return MemoFound::Unreadable;
+}
+
+void ExportWriter::AppendCurrency(LineBuffer& out, std::int64_t tenThousandths)
+{
+    // Exactly four decimals, in integers all the way.
+    const auto bits = static_cast<std::uint64_t>(tenThousandths);
+    const bool negative = tenThousandths < 0;
+    const std::uint64_t magnitude = negative ? 0 - bits : bits;
+    constexpr size_t kRoom = 32;
+    char* to = out.Claim(kRoom);
+    if (negative)
+        *to++ = '-';
+    to = std::to_chars(to, to + 24, magnitude / 10000).ptr;
+    *to++ = '.';
+    const auto fraction = static_cast<unsigned>(magnitude % 10000);
+    for (unsigned digit = 1000; digit > 0; digit /= 10)
+        *to++ = static_cast<char>('0' + fraction / digit % 10);
+    out.Keep(to);
 }
 
 void ExportWriter::Flush(LineBuffer& out)

@@ -87,6 +87,9 @@ protected:
             Warn(value.Warning, i);
     }
 
+    // A currency's value, with exactly four decimals.
+    static void AppendCurrency(LineBuffer& out, std::int64_t tenThousandths);
+
     // Where field i's memo lies; counts an unreadable one.
     enum class MemoFound { None, Found, Unreadable };
     MemoFound FindMemo(const mDBase& table, int i, MemoFile::Memo& memo);

@@ -584,24 +584,6 @@ void SqlScriptWriter::AppendOtherValue(const mDBase& table, const SqlColumn& col
     }
 }
 
-void SqlScriptWriter::AppendCurrency(LineBuffer& out, std::int64_t tenThousandths)
-{
-    // Exactly four decimals, in integers all the way.
-    const auto bits = static_cast<std::uint64_t>(tenThousandths);
-    const bool negative = tenThousandths < 0;
-    const std::uint64_t magnitude = negative ? 0 - bits : bits;
-    constexpr size_t kRoom = 32;
-    char* to = out.Claim(kRoom);
-    if (negative)
-        *to++ = '-';
-    to = std::to_chars(to, to + 24, magnitude / 10000).ptr;
-    *to++ = '.';
-    const auto fraction = static_cast<unsigned>(magnitude % 10000);
-    for (unsigned digit = 1000; digit > 0; digit /= 10)
-        *to++ = static_cast<char>('0' + fraction / digit % 10);
-    out.Keep(to);
-}
-
 ORVALIS_ALWAYS_INLINE char* SqlScriptWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)
 {
     // Nearly every number is stored as it is written: its text copied, in

@@ -114,7 +114,6 @@ private:
     void AppendQuote(LineBuffer& out) const;
     // The values of other types, decoded.
     void AppendOtherValue(const mDBase& table, const SqlColumn& column, LineBuffer& out);
-    static void AppendCurrency(LineBuffer& out, std::int64_t tenThousandths);
     // NULL for no value; one that is not what its type says is counted.
     void AppendNoValue(LineBuffer& out, Decoded decoded, int field);
     void AppendDouble(LineBuffer& out, double value, int field);

@@ -166,6 +166,8 @@ void TextExportWriter::AppendRecord(const mDBase& table, LineBuffer& line)
 
 void TextExportWriter::AppendStart(const mDBase& table, LineBuffer& line)
 {
+    if (m_byteOrderMark)
+        line.Append("\xEF\xBB\xBF");
     if (!m_header)
         return;
     const int fields = table.GetFieldCount();

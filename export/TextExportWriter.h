@@ -24,6 +24,8 @@ public:
 
     // A header line of the field names comes first (the command's option).
     void SetHeaderLine(bool header) { m_header = header; }
+    // A UTF-8 byte-order mark comes first, before any header line.
+    void SetByteOrderMark(bool mark) { m_byteOrderMark = mark; }
 
     // The line of the record the table holds, line end included.
     CString FormatLine(const mDBase& table);
@@ -51,5 +53,6 @@ private:
     CString m_separator;
     std::vector<FieldWriting> m_fields;
     bool m_header = false;
+    bool m_byteOrderMark = false;
     std::string m_scratch; // a binary value being formatted
 };

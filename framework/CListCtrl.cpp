@@ -2,6 +2,7 @@
 
 #include "framework/CListCtrl.h"
 
+<<<<<<< HEAD
 #include <iterator>
 
 int CListCtrl::InsertColumn(int column, const char* heading, int format, int width, int subItem)
@@ -16,6 +17,8 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
                                         reinterpret_cast<LPARAM>(&info)));
 }
 
+=======
+>>>>>>> main
 int CListCtrl::InsertColumn(int column, const wchar_t* heading, int format, int width, int subItem)
 {
     LVCOLUMNW info {};

@@ -4,12 +4,11 @@
 
 #include <string>
 
-// The list-view control, used in report mode. Its column titles may be
+// The list-view control, used in report mode. Its column titles are
 // Unicode, and once SetUnicodeFormat(TRUE) asks for it, so are the texts of
 // its notifications.
 class CListCtrl : public CWnd {
 public:
-    int InsertColumn(int column, const char* heading, int format, int width, int subItem);
     int InsertColumn(int column, const wchar_t* heading, int format, int width, int subItem);
     BOOL SetColumnTitle(int column, const wchar_t* heading);
     BOOL SetUnicodeFormat(BOOL unicode)

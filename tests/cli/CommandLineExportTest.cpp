@@ -119,6 +119,7 @@ TEST_F(CommandLineExportTest, EveryLayoutGivesTheProgramsBytes)
         { "--csv", ExportFormat::CommaSeparated, "," },
         { "--sep=;", ExportFormat::OtherCharacter, ";" },
         { "--sep=", ExportFormat::OtherCharacter, "" },
+        { "--csv=;", ExportFormat::CommaSeparated, ";" },
     };
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.option);
@@ -136,6 +137,34 @@ TEST_F(CommandLineExportTest, EveryLayoutGivesTheProgramsBytes)
     std::filesystem::create_directory(dir.Path() / "otra");
     EXPECT_EQ(Run({ "--csv", "-d", dir.File("otra"), table }).Status, 0);
     EXPECT_EQ(ReadAll(dir.File("otra/tabla.txt")), csv.Out);
+    // --csv=X quotes as --csv does, with X between the fields.
+    EXPECT_EQ(Run({ "--csv=;", "-o", "-", table }).Out, "\"Pe\xF1" "a \"\"B\"\"\";15.50;5;100.00\r\n\"\";;-1;\r\n");
+}
+
+TEST_F(CommandLineExportTest, ByteOrderMarkAndJsonLines)
+{
+    const std::string table = Table("tabla.dbf", Sample().LanguageDriver(0x03));
+    // The mark comes before the header line, and only with --utf8.
+    Result result = Run({ "--utf8", "--bom", "--csv", "--header", "-o", "-", table });
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out.substr(0, 12), "\xEF\xBB\xBF\"NOMBRE\",");
+    EXPECT_EQ(Run({ "--utf8", "--tab", "-o", "-", table }).Out.substr(0, 4), "Pe\xC3\xB1");
+
+    // JSON Lines, beside the table as NAME.jsonl: typed values, blank
+    // texts empty, no value null.
+    result = Run({ "--jsonl", table });
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out + result.Err, "");
+    EXPECT_EQ(ReadAll(dir.File("tabla.jsonl")),
+              "{\"NOMBRE\":\"Pe\xC3\xB1" "a \\\"B\\\"\",\"IMPORTE\":15.50,\"ID\":5,\"PRECIO\":100}\n"
+              "{\"NOMBRE\":\"\",\"IMPORTE\":null,\"ID\":-1,\"PRECIO\":null}\n");
+    EXPECT_EQ(Run({ "--jsonl", "--skip-deleted", "-o", "-", table }).Out,
+              "{\"NOMBRE\":\"Pe\xC3\xB1" "a \\\"B\\\"\",\"IMPORTE\":15.50,\"ID\":5,\"PRECIO\":100}\n");
+    // Repeated names take _2; texts escape what JSON cannot hold as itself.
+    const std::string repeated = Table("repetidos.dbf", TableBuilder().LanguageDriver(0x03)
+        .Field("A", 'C', 4).Field("A", 'C', 4).Field("A_2", 'L', 1).Record({ "\t\x01\\", "x", "?" }));
+    EXPECT_EQ(Run({ "--jsonl", "-o", "-", repeated }).Out,
+              "{\"A\":\"\\t\\u0001\\\\\",\"A_2\":\"x\",\"A_2_2\":null}\n");
 }
 
 TEST_F(CommandLineExportTest, HeaderLineInTheLayout)
@@ -239,6 +268,9 @@ TEST_F(CommandLineExportTest, UsageErrorsDoNothing)
         // Memos need a layout that holds a text of any length.
         { "--memo", table }, { "--memo", "--sep=;", table }, { "--csv", "--memo", "--fixed", table },
         { "--replace", "--csv", table }, { "--sql", "--header", table }, { "--sql=oracle", table },
+        // A mark says UTF-8; a script and JSON Lines take none.
+        { "--bom", "--csv", table }, { "--bom", "--utf8", "--sql", table }, { "--bom", "--utf8", "--jsonl", table },
+        { "--jsonl", "--header", table }, { "--csv=", table }, { "--csv=ab", table },
     };
     for (const auto& command : commands) {
         const Result result = Run(command);

@@ -14,6 +14,7 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -182,15 +183,33 @@ TEST_F(TableTextTest, ContextMenuShowsTheTableInAnotherCodePageUntilAnotherIsOpe
     });
 }
 
-TEST_F(TableTextTest, TableGivenOnTheCommandLineOpensAtStart)
+// A file dropped on the window, as the shell hands it over.
+HGLOBAL Dropped(const std::string& path)
 {
-    const std::string path = Cyrillic866();
-    AfxGetApp()->m_lpCmdLine = CString(("  \"" + path + "\" ").c_str());
+    const size_t size = sizeof(DROPFILES) + path.size() + 2;
+    HGLOBAL memory = ::GlobalAlloc(GHND, size);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    path.copy(reinterpret_cast<char*>(drop + 1), path.size());
+    ::GlobalUnlock(memory);
+    return memory;
+}
+
+TEST_F(TableTextTest, TableGivenOnTheCommandLineOrDroppedOnTheWindowOpens)
+{
+    const std::string cyrillic = Cyrillic866();
+    const std::string dos = Dos850();
+    AfxGetApp()->m_lpCmdLine = CString(("  \"" + cyrillic + "\" ").c_str());
     RunProgram([&](ProgramDriver& program) {
         EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return program.CaptionLine() == "cirilico.dbf - 1 registros"; }))
             << program.CaptionLine();
         EXPECT_EQ(program.CellUtf8(0, 0), u8"Привет");
         EXPECT_EQ(program.Focus(), program.List());
+
+        program.PostCommand(program.Main(), WM_DROPFILES, reinterpret_cast<WPARAM>(Dropped(dos)));
+        EXPECT_TRUE(ProgramDriver::WaitUntil([&] { return program.CaptionLine() == "dos850.dbf - 2 registros"; }))
+            << program.CaptionLine();
+        EXPECT_EQ(program.CellUtf8(0, 0), u8"Peña Muñoz");
     });
     AfxGetApp()->m_lpCmdLine.Empty();
 }

@@ -287,11 +287,12 @@ def column_names(fields):
     return names
 
 
-def expected(path, skip_deleted, db):
-    """Column names, (record number, values) of the rows, and the warnings."""
+def expected(path, skip_deleted, db, parserclass=None, names=column_names):
+    """Column names, (record number, values) of the rows, and the warnings;
+    parserclass (Expected by default) reads the values, names names the columns."""
     # With a one-byte code page 'replace' differs from 'strict' only where
     # 1252 maps no character: U+FFFD, as the export writes it.
-    table = Table(path, encoding='cp1252', char_decode_errors='replace', parserclass=Expected,
+    table = Table(path, encoding='cp1252', char_decode_errors='replace', parserclass=parserclass or Expected,
                   recfactory=lambda items: [value for _, value in items])
     vfp = table.header.dbversion in check_peers.VFP_VERSIONS
     # Hidden fields (_NullFlags) are not columns; null bits count the nullable fields.
@@ -318,7 +319,7 @@ def expected(path, skip_deleted, db):
         rows.append((number, [values[n] for n in visible]))
     warnings = {kind: (len(found), found[0][0], found[0][1].lower())
                 for kind, found in (('valores', junk), ('bytes', unmapped)) if found}
-    return column_names([table.fields[n] for n in visible]), rows, warnings
+    return names([table.fields[n] for n in visible]), rows, warnings
 
 
 def same(want, got):

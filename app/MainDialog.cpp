@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -179,16 +180,22 @@ void MainDialog::OpenTable(const CString& path, const CString& fileName)
         AfxMessageBox(message, MB_OK | MB_ICONSTOP);
         return;
     }
-    // A code page the system lacks leaves the bytes shown as they are.
-    if (const unsigned codePage = Table.FindCodePage())
-        Table.SetCodePage(codePage);
+    // What cannot be read beside the table is told once the table shows:
+    // a .cpg leaves its bytes as they are, a memo file its block numbers.
+    std::vector<CString> unreadable;
+    try {
+        // A code page the system lacks leaves the bytes shown as they are.
+        if (const unsigned codePage = Table.FindCodePage())
+            Table.SetCodePage(codePage);
+    } catch (const CFileException& e) {
+        unreadable.push_back(e.GetErrorMessage());
+    }
     Table.FindLongNames();
-    CString memoProblem;
     if (Table.HasMemoFields(false)) {
         try {
             Table.OpenMemo();
         } catch (const CFileException& e) {
-            memoProblem = e.GetErrorMessage();
+            unreadable.push_back(e.GetErrorMessage() + "\nLos campos memo muestran el n\xFAmero de su bloque.");
         }
     }
 
@@ -202,11 +209,8 @@ void MainDialog::OpenTable(const CString& path, const CString& fileName)
     UpdateData(FALSE);
 
     ReportOpening();
-    if (!memoProblem.IsEmpty()) {
-        CString message;
-        message.Format("%s\nLos campos memo muestran el n\xFAmero de su bloque.", memoProblem.GetString());
+    for (const CString& message : unreadable)
         AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
-    }
 }
 
 void MainDialog::ShowColumns()
@@ -235,6 +239,8 @@ void MainDialog::ReportOpening()
             message.Format("Tabla %s: %s; se muestran los nombres que guarda la tabla.", warning.File.c_str(),
                            warning.Detail.GetString());
             break;
+        case OpenedTable::Warning::AssumedWindows1252:
+            continue; // the window shows such a table in the system's code page
         }
         AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
     }

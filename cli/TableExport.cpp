@@ -94,26 +94,13 @@ void SayWarnings(OpenedTable& opened)
             break;
         case OpenedTable::Warning::UnsupportedCodePage:
             continue; // the table is then taken as 1252, which its own warning says
+        case OpenedTable::Warning::AssumedWindows1252:
+            warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
+                           "se toma la 1252 (Windows-1252).\n", said.File.c_str());
+            break;
         }
         Warn(warning, said.File);
     }
-}
-
-// The code page of the table's texts: the one given, or the one it
-// declares, or else 1252, with a warning.
-unsigned TableCodePage(const ExportOptions& options, const std::string& path, OpenedTable& opened)
-{
-    if (options.CodePage != 0)
-        return options.CodePage;
-    const unsigned codePage = opened.FindCodePage();
-    SayWarnings(opened);
-    if (codePage != 0)
-        return codePage;
-    CString warning;
-    warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
-                   "se toma la 1252 (Windows-1252).\n", path.c_str());
-    Warn(warning, path);
-    return kCodePageWindows1252;
 }
 
 // What the export could not write as stored, one line for each kind.
@@ -165,8 +152,10 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     const mDBase& table = opened.Table();
     if (!job.Planned) {
         // A script's texts and JSON's are always UTF-8.
-        if (options.Utf8 || options.Sql || options.Jsonl)
-            job.CodePage = TableCodePage(options, job.Path, opened);
+        if (options.Utf8 || options.Sql || options.Jsonl) {
+            job.CodePage = opened.ExportCodePage(options.CodePage);
+            SayWarnings(opened);
+        }
         // The names a database container gives a table, where they show.
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };

@@ -109,6 +109,16 @@ unsigned OpenedTable::FindCodePage()
     return 0;
 }
 
+unsigned OpenedTable::ExportCodePage(unsigned given)
+{
+    if (given != 0)
+        return given;
+    if (const unsigned codePage = FindCodePage())
+        return codePage;
+    m_warnings.push_back({ Warning::AssumedWindows1252, m_table.GetPath().GetString(), CString(), 0 });
+    return kCodePageWindows1252;
+}
+
 void OpenedTable::SetCodePage(unsigned codePage)
 {
     if (codePage == 0)

@@ -24,6 +24,7 @@ public:
             UnknownCpg,          // a .cpg names no code page this system converts from
             UnsupportedCodePage, // the language driver names a code page this system lacks
             NoLongNames,         // the database a member table names does not give its names
+            AssumedWindows1252,  // an export converts a table that declares nothing as 1252
         };
         Kind What;
         std::string File;  // the file it is about
@@ -60,6 +61,9 @@ public:
     // The code page the table declares: a .cpg file beside it, else its
     // language-driver byte; 0 when it declares none that this system converts.
     unsigned FindCodePage();
+    // The code page an export converts the texts from: the one given, else
+    // the one the table declares, else 1252, with a warning.
+    unsigned ExportCodePage(unsigned given);
     // Texts are converted from this code page from now on; 0 stops it.
     // CCodePageException, and nothing changes, when the system lacks it.
     void SetCodePage(unsigned codePage);

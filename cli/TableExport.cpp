@@ -1,7 +1,9 @@
 #include "cli/TableExport.h"
 
 #include "cli/Console.h"
-#include "export/DatabaseKeys.h"
+#include "export/KeyCheck.h"
+#include "export/SqlKeyNaming.h"
+#include "export/SqlKeyValues.h"
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -299,7 +301,7 @@ void WithTable(const ExportOptions& options, TableJob& job, F&& f)
 // the data. Each table in turn: one pass to resolve its tags, one to read its
 // key values, so that no more than one table is open at a time.
 DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
-                    const std::vector<const DatabaseContainer*>& containers)
+                    const std::vector<const DatabaseContainer*>& containers, const SqlDialect& dialect)
 {
     DatabaseKeys keys;
     for (TableJob& job : jobs) {
@@ -326,17 +328,17 @@ DatabaseKeys KeysOf(const ExportOptions& options, std::vector<TableJob>& jobs,
         listed.push_back(job.Listed);
     for (const DatabaseContainer* container : containers)
         keys.AddRelations(*container, listed);
+    KeyCheck check(keys);
     for (size_t t = 0; t < jobs.size(); ++t) {
-        if (keys.NeedsValues(t))
+        if (check.NeedsValues(t))
             WithTable(options, jobs[t], [&](OpenedTable& opened) {
-                SqlScriptWriter values(SqlDialect::Named(*options.Sql), jobs[t].SqlName, *opened.Converter());
-                values.Described(opened.Table());
-                keys.Check(t, opened.Table(), values, options.SkipDeleted);
+                SqlKeyValues values(jobs[t].Table, dialect, *opened.Converter());
+                check.Check(t, opened.Table(), values, options.SkipDeleted);
             });
         if (jobs[t].Failed)
             keys.DropTable(t);
     }
-    keys.CheckForeignKeys();
+    check.CheckForeignKeys();
     for (const std::string& message : keys.TakeMessages())
         WriteText(Stream::Error, message);
     return keys;
@@ -362,12 +364,12 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");
         });
-    DatabaseKeys keys = KeysOf(options, jobs, containers);
+    DatabaseKeys keys = KeysOf(options, jobs, containers, *dialect);
     std::vector<SqlTable> tables;
     for (const TableJob& job : jobs)
         tables.push_back(job.Table);
     const std::vector<SqlKey> declared =
-        keys.Declared(tables, *dialect, names, CodePageConverter(kCodePageWindows1252));
+        SqlKeyNaming(keys).Declared(tables, *dialect, names, CodePageConverter(kCodePageWindows1252));
     for (const std::string& message : keys.TakeMessages())
         WriteText(Stream::Error, message);
 

@@ -2,6 +2,7 @@
 
 #include "export/FieldValue.h"
 #include "export/LineBuffer.h"
+#include "table/KeyKind.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,7 +35,7 @@ struct SqlColumn {
 // A key a script declares: its table's and columns' names, and for a
 // foreign key the names of the table and columns it refers to. Unquoted.
 struct SqlKey {
-    enum class Kind : std::uint8_t { Primary, Unique, Index, Foreign };
+    using Kind = KeyKind;
     Kind Type = Kind::Index;
     std::string Name;
     std::string Table;

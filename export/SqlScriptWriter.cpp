@@ -811,27 +811,6 @@ SqlTable SqlScriptWriter::Described(const mDBase& table)
     return described;
 }
 
-bool SqlScriptWriter::KeyValue(const mDBase& table, int field, std::string& value)
-{
-    const SqlColumn& column = m_table.Columns[static_cast<size_t>(field)];
-    LineBuffer out(64);
-    AppendValue(table, column, out);
-    value.assign(out.View());
-    if (value == m_spelling.Null.View())
-        return false;
-    // 1.50 and 1.5, or -0 and 0, are one number to the database.
-    const bool number = column.Value == SqlValue::Decimal || column.Value == SqlValue::Whole ||
-                        column.Value == SqlValue::Double;
-    if (number && value.find('.') != std::string::npos && value.find_first_of("eE") == std::string::npos) {
-        value.erase(value.find_last_not_of('0') + 1);
-        if (value.back() == '.')
-            value.pop_back();
-    }
-    if (number && value == "-0")
-        value = "0";
-    return true;
-}
-
 bool SqlScriptWriter::AppendHexMemo(const MemoFile::Memo& memo, int field, LineBuffer& out)
 {
     // Its carriage returns counted first, in a pass of its own.

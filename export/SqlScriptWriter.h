@@ -55,9 +55,6 @@ public:
     // The table as the script creates it, without its fields' descriptors
     // (the copy outlives the table).
     SqlTable Described(const mDBase& table);
-    // Field i's value in the loaded record as the script compares it: false
-    // for NULL. Numbers that the database holds as equal give equal texts.
-    bool KeyValue(const mDBase& table, int field, std::string& value);
 
 protected:
     void Prepare(const mDBase& table) override;

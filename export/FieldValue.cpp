@@ -37,8 +37,16 @@ ValueType ValueTypeOf(const FieldDescriptor& field)
 void ValueDecoder::Prepare(const mDBase& table)
 {
     m_types.clear();
-    for (int i = 0; i < table.GetFieldCount(); ++i)
-        m_types.push_back(ValueTypeOf(table.GetField(i)));
+    m_plans.clear();
+    for (int i = 0; i < table.GetFieldCount(); ++i) {
+        const FieldDescriptor& field = table.GetField(i);
+        const ValueType type = ValueTypeOf(field);
+        const bool whole = std::uint64_t{ field.Offset } + field.Length <= table.GetRecordLength() &&
+                           (!field.IsBinary() || field.Length >= BinaryWidth(field.Kind));
+        m_types.push_back(type);
+        m_plans.push_back({ type, field.Kind, whole && field.NullBit < 0 && field.Kind != FieldKind::VarCharacter,
+                            field.Offset, field.Length });
+    }
 }
 
 namespace {
@@ -56,17 +64,22 @@ void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
 {
     value.What = Is::None;
     value.Warning = ExportWarnings::InvalidValue;
-    const FieldDescriptor& field = table.GetField(i);
-    if (table.IsNullValue(i))
-        return;
-    const ValueType type = m_types[static_cast<size_t>(i)];
-    const std::string_view stored =
-        field.Kind == FieldKind::VarCharacter ? table.ValueView(i) : table.FieldView(field);
-    // Binary values take their full width, whatever the field's declared
-    // length; one that the record cuts short is no value.
-    if (field.IsBinary() && stored.size() < BinaryWidth(field.Kind)) {
-        value.What = Is::Invalid;
-        return;
+    const Plan& plan = m_plans[static_cast<size_t>(i)];
+    const ValueType type = plan.Type;
+    const FieldKind kind = plan.Kind;
+    std::string_view stored;
+    if (plan.Direct) {
+        stored = std::string_view(table.RecordBytes() + plan.Offset, plan.Width);
+    } else {
+        if (table.IsNullValue(i))
+            return;
+        stored = table.ValueView(i);
+        // Binary values take their full width, whatever the field's declared
+        // length; one that the record cuts short is no value.
+        if (IsBinary(kind) && stored.size() < BinaryWidth(kind)) {
+            value.What = Is::Invalid;
+            return;
+        }
     }
     switch (type) {
     case ValueType::Characters:
@@ -94,11 +107,11 @@ void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
         SetDecoded(value, DecodeDateTime(stored.data(), value.Time), Is::DateTime);
         return;
     case ValueType::Double:
-        if (DecodeDouble(field.Kind, stored.data(), value.Double))
+        if (DecodeDouble(kind, stored.data(), value.Double))
             value.What = Is::Double;
         return;
     case ValueType::Integer:
-        if (field.Kind == FieldKind::Integer) {
+        if (kind == FieldKind::Integer) {
             value.Integer = static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian<4>(stored.data())));
         } else {
             // dBase level 7: big-endian with the sign bit flipped; all zero
@@ -122,7 +135,7 @@ void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
         return;
     value.BinaryMemo = type == ValueType::MemoBinary;
     std::uint64_t block = 0;
-    switch (MemoBlockOf(field.Kind, stored, block)) {
+    switch (MemoBlockOf(kind, stored, block)) {
     case MemoPointer::None:
         return;
     case MemoPointer::Block:

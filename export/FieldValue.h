@@ -68,6 +68,16 @@ public:
     void Decode(const mDBase& table, int i, FieldValue& value);
 
 private:
+    // How field i's bytes are found, decided once: most fields lie whole in
+    // every record, with no null flag and no length of their own.
+    struct Plan {
+        ValueType Type;
+        FieldKind Kind;
+        bool Direct;
+        std::uint32_t Offset;
+        std::uint32_t Width;
+    };
     std::vector<ValueType> m_types;
+    std::vector<Plan> m_plans;
     MemoFile* m_memo = nullptr;
 };

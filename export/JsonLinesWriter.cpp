@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -107,11 +108,14 @@ private:
     unsigned m_count = 0;
 };
 
-char* PutDigits(char* to, unsigned value, unsigned digits)
+// Two decimal digits of a value below 100, from a table of the pairs.
+char* PutPair(char* to, unsigned value)
 {
-    for (unsigned i = digits; i-- > 0; value /= 10)
-        to[i] = static_cast<char>('0' + value % 10);
-    return to + digits;
+    static const char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                 "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                 "8081828384858687888990919293949596979899";
+    std::memcpy(to, kPairs + 2 * value, 2);
+    return to + 2;
 }
 
 // "YYYY-MM-DD", and "THH:MM:SS.mmm" after it for a date-time.
@@ -119,21 +123,22 @@ void AppendIsoDate(LineBuffer& out, const DateTime& time, bool withTime)
 {
     char* to = out.Claim(32);
     *to++ = '"';
-    to = PutDigits(to, time.Date.Year, 4);
+    to = PutPair(PutPair(to, time.Date.Year / 100), time.Date.Year % 100);
     *to++ = '-';
-    to = PutDigits(to, time.Date.Month, 2);
+    to = PutPair(to, time.Date.Month);
     *to++ = '-';
-    to = PutDigits(to, time.Date.Day, 2);
+    to = PutPair(to, time.Date.Day);
     if (withTime) {
         const unsigned ms = time.Milliseconds;
         *to++ = 'T';
-        to = PutDigits(to, ms / 3600000, 2);
+        to = PutPair(to, ms / 3600000);
         *to++ = ':';
-        to = PutDigits(to, ms / 60000 % 60, 2);
+        to = PutPair(to, ms / 60000 % 60);
         *to++ = ':';
-        to = PutDigits(to, ms / 1000 % 60, 2);
+        to = PutPair(to, ms / 1000 % 60);
         *to++ = '.';
-        to = PutDigits(to, ms % 1000, 3);
+        *to++ = static_cast<char>('0' + ms % 1000 / 100);
+        to = PutPair(to, ms % 100);
     }
     *to++ = '"';
     out.Keep(to);
@@ -188,6 +193,16 @@ void JsonLinesWriter::AppendValue(const mDBase& table, int i, LineBuffer& out)
     case FieldValue::Is::Number: {
         // The stored digits: a leading zero only where none is before the point.
         const DecimalNumber& number = value.Number;
+        // Nearly always stored as JSON writes it: one copy of its text.
+        const std::string_view digits = number.Integer;
+        if (!digits.empty() && (!number.Negative || digits.data()[-1] == '-') &&
+            (number.Fraction.empty() || digits.data()[digits.size()] == '.')) {
+            const char* const first = digits.data() - (number.Negative ? 1 : 0);
+            const char* const last = number.Fraction.empty() ? digits.data() + digits.size()
+                                                             : number.Fraction.data() + number.Fraction.size();
+            out.Append(std::string_view(first, static_cast<size_t>(last - first)));
+            return;
+        }
         if (number.Negative)
             out.Append('-');
         out.Append(number.Integer.empty() ? std::string_view("0") : number.Integer);

@@ -4,7 +4,10 @@
 #include "app/CodePageMenu.h"
 #include "app/ExportFormatDialog.h"
 #include "app/Resource.h"
+#include "export/JsonLinesWriter.h"
+#include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
+#include "export/WorkbookWriter.h"
 #include "framework/CDC.h"
 #include "framework/CDataExchange.h"
 #include "framework/CFileDialog.h"
@@ -15,6 +18,8 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -260,21 +265,86 @@ void MainDialog::OnNextControl()
     SendMessage(WM_NEXTDLGCTL, 0, 0);
 }
 
+namespace {
+
+// The save dialog's types, numbered as its filter counts them: the text
+// layouts first, then the typed outputs, each written as orvalis-export
+// writes it with its option (--xlsx, --jsonl, --sql=...). The dialog gives a
+// name typed without an extension the chosen type's.
+const char kSaveTypes[] = "Archivo de texto (*.txt)|*.txt|"
+                          "Libro de Excel (*.xlsx)|*.xlsx|"
+                          "JSON Lines (*.jsonl)|*.jsonl|"
+                          "Script SQL para PostgreSQL (*.sql)|*.sql|"
+                          "Script SQL para SQLite (*.sql)|*.sql|"
+                          "Script SQL para MySQL/MariaDB (*.sql)|*.sql||";
+enum SaveType : DWORD { kTextType = 1, kWorkbookType, kJsonLinesType, kPostgreSqlType, kSqliteType, kMySqlType };
+
+} // namespace
+
 void MainDialog::OnExport()
 {
-    CFileDialog save(FALSE, "txt", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                     "Archivo de texto (*.txt)|*.txt||");
+    CFileDialog save(FALSE, "txt", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kSaveTypes);
     if (save.DoModal() == IDOK) {
-        ExportFormatDialog format;
-        if (format.DoModal() == IDOK) {
-            // A file error ends the command here, reported by the framework,
-            // with the wait cursor ended and the incomplete file removed.
+        // A file error ends the command here, reported by the framework,
+        // with the wait cursor ended and the incomplete file removed.
+        if (save.m_ofn.nFilterIndex > kTextType) {
+            if (!Table.IsOpen()) {
+                AfxMessageBox("No hay ninguna tabla abierta que exportar.", MB_OK | MB_ICONSTOP);
+                return;
+            }
             CWaitCursor wait;
-            TextExportWriter(static_cast<ExportFormat>(format.Layout), format.Separator)
-                .Export(Table.Table(), save.GetPathName());
+            ExportTyped(save.m_ofn.nFilterIndex, save.GetPathName());
+        } else {
+            ExportFormatDialog format;
+            if (format.DoModal() == IDOK) {
+                CWaitCursor wait;
+                TextExportWriter(static_cast<ExportFormat>(format.Layout), format.Separator)
+                    .Export(Table.Table(), save.GetPathName());
+            }
         }
     }
     AfxMessageBox("Done", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void MainDialog::ExportTyped(DWORD type, const CString& path)
+{
+    // What orvalis-export decides for the table: texts in UTF-8 from the
+    // code page shown (the one the table declares, or the one chosen, as
+    // --utf8=CP would), or else 1252; the names its database gives it; its
+    // memo file, for binary memos too.
+    mDBase& table = Table.Table();
+    const CodePageConverter converter(Table.CodePage() != 0 ? Table.CodePage() : kCodePageWindows1252);
+    std::string name;
+    if (Table.HasLongNames()) {
+        converter.AppendUtf8(Table.LongNames().Table.View(), name);
+    } else {
+        const std::string file(table.GetPath().View());
+        CodePageConverter(::GetACP()).AppendUtf8(WithExtension(file.substr(NameStart(file)), ""), name);
+    }
+    if (Table.HasMemoFields(true) && !Table.Memo()) {
+        try {
+            Table.OpenMemo();
+        } catch (const CFileException&) {
+            // A workbook leaves the memos' cells empty, JSON Lines writes
+            // null; a script cannot load what is not there.
+            if (type != kWorkbookType && type != kJsonLinesType)
+                throw;
+        }
+    }
+    std::unique_ptr<ExportWriter> writer;
+    if (type == kWorkbookType) {
+        writer = std::make_unique<WorkbookWriter>(name, converter);
+    } else if (type == kJsonLinesType) {
+        writer = std::make_unique<JsonLinesWriter>();
+        writer->SetConverter(&converter);
+    } else {
+        const char* const database = type == kPostgreSqlType ? "postgresql" : type == kSqliteType ? "sqlite" : "mysql";
+        writer = std::make_unique<SqlScriptWriter>(SqlDialect::Named(database), name, converter);
+    }
+    if (Table.HasLongNames())
+        writer->SetFieldNames(Table.LongNames().Fields);
+    writer->SetMemoFile(Table.Memo());
+    writer->Export(table, path);
 }
 
 void MainDialog::OnGetDispInfo(NMHDR* header, LRESULT* result)

@@ -63,6 +63,9 @@ protected:
 private:
     // The open command once a path is chosen; fileName is the caption's.
     void OpenTable(const CString& path, const CString& fileName);
+    // The open table as the save dialog's type (one after the text
+    // layouts) asks, into the file at path.
+    void ExportTyped(DWORD type, const CString& path);
     // No table to show: no columns, no rows, an empty caption line.
     void ClearTableView();
     // The columns, titled with the field names in the shown code page.

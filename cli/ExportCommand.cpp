@@ -46,13 +46,20 @@ const char kHelp[] =
     "                tabla con la extensi\xF3n .sql\n"
     "  --replace     con --sql, reemplaza la tabla si ya existe\n"
     "\n"
+    "Excel:\n"
+    "  --xlsx        un libro de Excel (.xlsx): una hoja por tabla, con los nombres de\n"
+    "                los campos en la primera fila y cada valor con su tipo (texto,\n"
+    "                n\xFAmero, fecha, l\xF3gico); los memos van incluidos. Con -o y varias\n"
+    "                tablas, o una base de datos, un solo libro con una hoja por tabla\n"
+    "\n"
     "JSON Lines:\n"
     "  --jsonl       un objeto JSON por registro, con sus tipos y los memos, en UTF-8\n"
     "                (la p\xE1gina de c\xF3" "digos se elige como con --utf8); la salida se\n"
     "                llama como la tabla con la extensi\xF3n .jsonl\n"
     "\n"
     "Salida:\n"
-    "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas;\n"
+    "  -o ARCHIVO    la salida de una sola tabla, o con --sql un script de todas\n"
+    "                (con --xlsx, un libro de todas);\n"
     "                -o - la escribe en la salida est\xE1ndar\n"
     "  -d CARPETA    las salidas en esa carpeta, en lugar de junto a cada tabla\n"
     "\n"
@@ -89,6 +96,7 @@ void SetLayout(ExportOptions& options, ExportFormat layout, std::string_view sep
     options.Layout = layout;
     options.Separator = separator;
     options.Sql.reset();
+    options.Xlsx = false;
     options.Jsonl = false;
 }
 
@@ -128,16 +136,23 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             if (CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
+        } else if (argument == "--xlsx") {
+            options.Xlsx = true;
+            options.Jsonl = false;
+            options.Sql.reset();
         } else if (argument == "--sql") {
             options.Sql = "postgresql";
+            options.Xlsx = false;
             options.Jsonl = false;
         } else if (StartsWith(argument, "--sql=")) {
             options.Sql = argument.substr(6);
+            options.Xlsx = false;
             options.Jsonl = false;
             if (!SqlDialect::Named(*options.Sql))
                 throw UsageError{ "Base de datos desconocida: " + *options.Sql + "; --sql= admite postgresql, sqlite o mysql.\n" };
         } else if (argument == "--jsonl") {
             options.Jsonl = true;
+            options.Xlsx = false;
             options.Sql.reset();
         } else if (argument == "--bom") {
             options.Bom = true;
@@ -169,24 +184,26 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
         throw UsageError{ "Falta la tabla que exportar.\n" };
     if (options.Output && options.Folder)
         throw UsageError{ "-o y -d no van juntas.\n" };
-    if (options.Output && options.Tables.size() > 1 && !options.Sql)
+    if (options.Output && options.Tables.size() > 1 && !options.Sql && !options.Xlsx)
         throw UsageError{ "-o nombra la salida de una sola tabla; para varias, use -d CARPETA "
-                          "(con --sql, un script las tiene todas).\n" };
+                          "(con --sql, un script las tiene todas; con --xlsx, un libro).\n" };
     const bool unbounded = options.Layout == ExportFormat::TabSeparated || options.Layout == ExportFormat::CommaSeparated;
-    if (options.Memo && !options.Sql && !options.Jsonl && !unbounded)
+    if (options.Memo && !options.Sql && !options.Xlsx && !options.Jsonl && !unbounded)
         throw UsageError{ "--memo solo vale con --tab o --csv: la longitud fija y los otros separadores "
                           "no tienen forma de guardar un texto de cualquier longitud.\n" };
     if (options.Replace && !options.Sql)
         throw UsageError{ "--replace solo vale con --sql.\n" };
     if (options.Header && options.Sql)
         throw UsageError{ "--header no vale con --sql: el script ya nombra las columnas.\n" };
+    if (options.Header && options.Xlsx)
+        throw UsageError{ "--header no vale con --xlsx: la primera fila de cada hoja ya nombra los campos.\n" };
     if (options.Header && options.Jsonl)
         throw UsageError{ "--header no vale con --jsonl: cada objeto ya nombra sus campos.\n" };
     // A script or JSON Lines is UTF-8 by definition, and their readers take
     // a mark for a stray character; a text of the table's own code page is
     // no UTF-8 for the mark to announce.
-    if (options.Bom && (options.Sql || options.Jsonl))
-        throw UsageError{ "--bom no vale con --sql ni con --jsonl, que no llevan marca.\n" };
+    if (options.Bom && (options.Sql || options.Jsonl || options.Xlsx))
+        throw UsageError{ "--bom no vale con --sql, --jsonl ni --xlsx, que no llevan marca.\n" };
     if (options.Bom && !options.Utf8)
         throw UsageError{ "--bom solo vale con --utf8: la marca dice que el texto est\xE1 en UTF-8.\n" };
     return Request::Export;

@@ -12,6 +12,7 @@ struct ExportOptions {
     ExportFormat Layout = ExportFormat::FixedLength;
     std::string Separator;     // as the command line gives it
     std::optional<std::string> Sql; // a script's dialect, instead of a text layout
+    bool Xlsx = false;         // a workbook, instead of a text layout
     bool Jsonl = false;        // JSON Lines, instead of a text layout
     bool Header = false;
     bool Memo = false;

@@ -7,6 +7,7 @@
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
+#include "export/WorkbookWriter.h"
 #include "framework/CFile.h"
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
@@ -70,7 +71,7 @@ std::string InFolder(const ExportOptions& options, const std::string& beside)
 // The extension of an output named after its table.
 const char* Extension(const ExportOptions& options)
 {
-    return options.Sql ? ".sql" : options.Jsonl ? ".jsonl" : ".txt";
+    return options.Sql ? ".sql" : options.Jsonl ? ".jsonl" : options.Xlsx ? ".xlsx" : ".txt";
 }
 
 std::string OutputPath(const ExportOptions& options, const std::string& table)
@@ -121,10 +122,12 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
         case ExportWarnings::UnreadableMemo:
             what.Format("memos ilegibles en %s", memoPath.c_str());
             if (!sql && !options.Jsonl)
-                written = "se escriben vac\xEDos";
+                written = options.Xlsx ? "sus celdas quedan vac\xED" "as" : "se escriben vac\xEDos";
             break;
         case ExportWarnings::InvalidValue:
             what = "valores que no son lo que dice su tipo";
+            if (options.Xlsx)
+                written = "sus celdas quedan vac\xED" "as";
             break;
         default:
             // A script cannot hold a NUL in a text either.
@@ -142,6 +145,30 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
     }
 }
 
+// What a workbook writes otherwise than the table holds it, one line for
+// each kind.
+void ReportNotes(const WorkbookNotes& notes, const std::string& path, const mDBase& table)
+{
+    static const char* const kTexts[WorkbookNotes::kKinds][2] = {
+        { "n\xFAmeros de m\xE1s de 15 cifras significativas, que Excel no guarda", "se escriben como texto" },
+        { "textos de m\xE1s de 32.767 caracteres, lo que cabe en una celda", "se cortan ah\xED" },
+        { "fechas anteriores a 1900, que las fechas de Excel no alcanzan", "se escriben como texto" },
+        { "valores binarios, im\xE1genes u objetos, que una celda no guarda", "sus celdas quedan vac\xED" "as" },
+    };
+    for (int kind = 0; kind < WorkbookNotes::kKinds; ++kind) {
+        const ExportWarnings::Tally& tally = notes.Of[kind];
+        if (tally.Count == 0)
+            continue;
+        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
+            ? table.GetField(tally.Field).Name : CString();
+        CString line;
+        line.Format("%s: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n",
+                    kind == WorkbookNotes::Binary ? "Nota" : "Aviso", path.c_str(), kTexts[kind][0],
+                    static_cast<unsigned long long>(tally.Count), tally.Record, field.GetString(), kTexts[kind][1]);
+        WriteText(Stream::Error, line.View(), path);
+    }
+}
+
 // Opens the job's table and what goes with it; the first time, also finds
 // its code page and its names. False, reported, when the table is not there;
 // CFileException when it cannot be read.
@@ -153,8 +180,8 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
     }
     const mDBase& table = opened.Table();
     if (!job.Planned) {
-        // A script's texts and JSON's are always UTF-8.
-        if (options.Utf8 || options.Sql || options.Jsonl) {
+        // A script's texts, JSON's and a workbook's are always UTF-8.
+        if (options.Utf8 || options.Sql || options.Jsonl || options.Xlsx) {
             job.CodePage = opened.ExportCodePage(options.CodePage);
             SayWarnings(opened);
         }
@@ -162,7 +189,7 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         if (job.Listed) {
             job.Names = { job.Listed->Name, job.Listed->Fields };
             job.HasNames = job.Listed->Fields.size() == table.GetFieldCount();
-        } else if (options.Header || options.Sql || options.Jsonl) {
+        } else if (options.Header || options.Sql || options.Jsonl || options.Xlsx) {
             job.HasNames = opened.FindLongNames();
             SayWarnings(opened);
             if (job.HasNames)
@@ -177,24 +204,26 @@ bool Open(const ExportOptions& options, TableJob& job, OpenedTable& opened)
         }
         job.Planned = true;
     }
-    // The memo texts of "M" fields, or, in a script or JSON Lines, every
-    // field kept there.
-    const bool typed = options.Sql || options.Jsonl;
+    // The memo texts of "M" fields, or, in a script, JSON Lines or a
+    // workbook, every field kept there (a workbook notes the binary ones it
+    // leaves out).
+    const bool typed = options.Sql || options.Jsonl || options.Xlsx;
     if ((options.Memo || typed) && opened.HasMemoFields(typed)) {
         try {
             opened.OpenMemo();
         } catch (const CFileException& e) {
-            // JSON Lines keeps the records of a table whose memo file is
-            // gone: its memos have no value.
-            if (!options.Jsonl || e.m_cause != CFileException::fileNotFound)
+            // JSON Lines and a workbook keep the records of a table whose
+            // memo file is gone: its memos have no value.
+            if (!(options.Jsonl || options.Xlsx) || e.m_cause != CFileException::fileNotFound)
                 throw;
             if (!job.MemoMissingSaid) {
                 std::string cause = e.GetErrorMessage().GetString();
                 if (!cause.empty() && cause.back() == '.')
                     cause.pop_back();
                 CString warning;
-                warning.Format("Aviso: tabla %s: %s; sus memos se escriben como null.\n", job.Path.c_str(),
-                               cause.c_str());
+                warning.Format("Aviso: tabla %s: %s; %s.\n", job.Path.c_str(), cause.c_str(),
+                               options.Xlsx ? "las celdas de sus memos quedan vac\xED" "as"
+                                            : "sus memos se escriben como null");
                 Warn(warning, e.m_strFileName.GetString());
                 job.MemoMissingSaid = true;
             }
@@ -212,6 +241,8 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
         auto script = std::make_unique<SqlScriptWriter>(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
         script->SetReplace(options.Replace);
         writer = std::move(script);
+    } else if (options.Xlsx) {
+        writer = std::make_unique<WorkbookWriter>(job.SqlName, *opened.Converter());
     } else if (options.Jsonl) {
         writer = std::make_unique<JsonLinesWriter>();
         writer->SetConverter(opened.Converter());
@@ -233,8 +264,9 @@ std::unique_ptr<ExportWriter> MakeWriter(const ExportOptions& options, const Tab
 void ReportWarnings(const ExportOptions& options, const TableJob& job, const OpenedTable& opened,
                     const ExportWriter& writer)
 {
-    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table(), opened.Memo(),
-                   job.CodePage, options);
+    ReportWarnings(writer.GetWarnings(), job.Path, opened.Table(), opened.Memo(), job.CodePage, options);
+    if (options.Xlsx)
+        ReportNotes(static_cast<const WorkbookWriter&>(writer).GetNotes(), job.Path, opened.Table());
 }
 
 // Exports one table to its own output. False, with the cause reported, when
@@ -272,6 +304,15 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
         ReportFailure(e.GetErrorMessage(), job.Path);
     }
     return false;
+}
+
+// Opens the output of several tables: standard output for "-".
+void OpenOutput(CFile& out, const std::string& output)
+{
+    if (output == "-")
+        out.OpenStandardOutput(kStandardOutputName);
+    else
+        out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
 }
 
 // Runs f on the job's table, opened; a failure is reported and marks the job
@@ -375,10 +416,7 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
 
     CFile out;
     try {
-        if (toStandardOutput)
-            out.OpenStandardOutput(kStandardOutputName);
-        else
-            out.Open(output.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+        OpenOutput(out, output);
     } catch (const CFileException& e) {
         ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
         for (TableJob& job : jobs)
@@ -441,6 +479,75 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     }
 }
 
+// Writes the tables into one workbook, a sheet (or more) for each: a table
+// that fails takes its sheets out, and a workbook with no sheet is removed.
+void WriteWorkbook(const ExportOptions& options, std::vector<TableJob>& jobs, const std::string& output)
+{
+    const bool toStandardOutput = output == "-";
+    const auto failAll = [&](const CFileException& e) {
+        ReportFailure(e.GetErrorMessage(), e.m_strFileName.GetString());
+        for (TableJob& job : jobs)
+            job.Failed = true;
+    };
+    // Before the output is created: it may be one of the tables.
+    for (const TableJob& job : jobs)
+        if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str())) {
+            failAll(CFileException(CFileException::accessDenied, output.c_str(), 0,
+                                   "La salida %s es la propia tabla; no se escribe sobre ella."));
+            return;
+        }
+    CFile out;
+    try {
+        OpenOutput(out, output);
+    } catch (const CFileException& e) {
+        failAll(e);
+        return;
+    }
+    try {
+        Workbook book(out);
+        bool broken = false; // a failed table's sheets could not be taken out
+        for (TableJob& job : jobs) {
+            WithTable(options, job, [&](OpenedTable& opened) {
+                const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened);
+                static_cast<WorkbookWriter&>(*writer).SetWorkbook(&book);
+                const Workbook::Mark mark = book.Here();
+                try {
+                    writer->Write(opened.Table(), out);
+                } catch (...) {
+                    try {
+                        book.RollBack(mark);
+                    } catch (const CFileException&) {
+                        broken = true;
+                    }
+                    throw;
+                }
+                ReportWarnings(options, job, opened, *writer);
+            });
+            if (broken)
+                throw CFileException(CFileException::genericException, output.c_str(), 0,
+                                     "No se pudo quitar del libro %s la hoja de una tabla que fall\xF3.");
+        }
+        if (book.SheetCount() == 0) {
+            out.Abort();
+            if (!toStandardOutput)
+                CFile::Remove(output.c_str()); // nothing to hold
+            return;
+        }
+        book.Finish();
+        out.Close();
+    } catch (const CFileException& e) {
+        out.Abort();
+        if (!toStandardOutput) {
+            try {
+                CFile::Remove(output.c_str());
+            } catch (const CFileException&) {
+                // The error that ended the export is the one to report.
+            }
+        }
+        failAll(e);
+    }
+}
+
 // A table's file name in the system's spelling, for a file named after it.
 std::string FileNameOf(const CString& name)
 {
@@ -480,6 +587,8 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
     std::vector<TableJob> jobs = JobsOf(container, failed);
     if (options.Sql) {
         WriteScript(options, jobs, { &container }, OutputPath(options, path));
+    } else if (options.Xlsx) {
+        WriteWorkbook(options, jobs, OutputPath(options, path));
     } else if (options.Output) {
         CString message;
         message.Format("-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.",
@@ -516,8 +625,9 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
         }
     };
 
-    // -o with a script: every table, and every database's, in that one script.
-    if (options.Sql && options.Output) {
+    // -o with a script or a workbook: every table, and every database's, in
+    // that one output.
+    if ((options.Sql || options.Xlsx) && options.Output) {
         std::vector<TableJob> jobs;
         std::vector<const DatabaseContainer*> databases;
         for (const std::string& path : options.Tables) {
@@ -531,7 +641,10 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
                     jobs.push_back(std::move(job));
             }
         }
-        WriteScript(options, jobs, databases, *options.Output);
+        if (options.Sql)
+            WriteScript(options, jobs, databases, *options.Output);
+        else
+            WriteWorkbook(options, jobs, *options.Output);
         for (const TableJob& job : jobs)
             if (job.Failed)
                 failed.push_back(job.Path);

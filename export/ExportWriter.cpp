@@ -14,7 +14,10 @@
 // fails fails the next block handed over, or the end.
 class ExportWriter::BlockWrites {
 public:
-    explicit BlockWrites(CFile& file) : m_file(file), m_full(kBlockSize + kBlockSize / 4) {}
+    BlockWrites(ExportWriter& writer, CFile& file)
+        : m_writer(writer), m_file(file), m_full(kBlockSize + kBlockSize / 4)
+    {
+    }
 
     // The block's bytes go to the file; it comes back empty.
     void Hand(LineBuffer& block)
@@ -22,7 +25,7 @@ public:
         Finish();
         m_full.Swap(block);
         block.Clear();
-        m_writing.Start([this] { m_file.Write(m_full.Data(), static_cast<unsigned>(m_full.Size())); });
+        m_writing.Start([this] { m_writer.WriteBlock(m_file, m_full.View()); });
     }
     // Every block handed over is in the file.
     void Finish()
@@ -32,6 +35,7 @@ public:
     }
 
 private:
+    ExportWriter& m_writer;
     CFile& m_file;
     LineBuffer m_full; // the block being written
     BackgroundTask m_writing; // last: its task uses the rest
@@ -41,8 +45,8 @@ private:
 // the blocks handed over are written first.
 class ExportWriter::Writing {
 public:
-    Writing(CFile*& out, BlockWrites*& writes, CFile& file)
-        : m_out(out), m_writesOf(writes), m_writes(file)
+    Writing(ExportWriter& writer, CFile*& out, BlockWrites*& writes, CFile& file)
+        : m_out(out), m_writesOf(writes), m_writes(writer, file)
     {
         m_out = &file;
         m_writesOf = &m_writes;
@@ -149,6 +153,18 @@ void ExportWriter::Flush(LineBuffer& out)
     m_writes->Hand(out);
 }
 
+void ExportWriter::WriteBlock(CFile& file, std::string_view block)
+{
+    file.Write(block.data(), static_cast<unsigned>(block.size()));
+}
+
+void ExportWriter::Drain(LineBuffer& out)
+{
+    Flush(out);
+    if (m_writes)
+        m_writes->Finish();
+}
+
 void ExportWriter::Records(mDBase& table, std::uint32_t first, LineBuffer& out)
 {
     table.GoTo(first);
@@ -177,7 +193,7 @@ LineBuffer& ExportWriter::Block()
 
 void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 {
-    const Writing writing(m_out, m_writes, out);
+    const Writing writing(*this, m_out, m_writes, out);
     PrepareValues(table);
     Prepare(table);
     LineBuffer& block = Block();
@@ -188,7 +204,7 @@ void ExportWriter::WriteRecords(mDBase& table, CFile& out, std::uint32_t first)
 
 void ExportWriter::Write(mDBase& table, CFile& out)
 {
-    const Writing writing(m_out, m_writes, out);
+    const Writing writing(*this, m_out, m_writes, out);
     PrepareValues(table);
     Prepare(table);
     LineBuffer& block = Block();

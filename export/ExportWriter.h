@@ -112,6 +112,15 @@ protected:
         }
     }
 
+    // The file being written, while a write is under way.
+    CFile* OutputFile() const { return m_out; }
+    // A full block's bytes, into the file: on a thread of its own, one block
+    // at a time, while the next fills.
+    virtual void WriteBlock(CFile& file, std::string_view block);
+    // The output so far, out included, is in the file (or the writer's
+    // WriteBlock has taken it) when this returns.
+    void Drain(LineBuffer& out);
+
     // Lines gather in a block until it holds this much, then go out in one
     // write: a few system calls per thousand records instead of one per
     // record, made on a thread of their own while the next block fills.

@@ -4,6 +4,9 @@
 #include "table/ByteSearch.h"
 #include "table/mDBase.h"
 
+#include <charconv>
+#include <cmath>
+
 ValueType ValueTypeOf(const FieldDescriptor& field)
 {
     if (field.Memo == MemoUse::Text)
@@ -58,6 +61,25 @@ void SetDecoded(FieldValue& value, Decoded decoded, Is is)
     value.What = decoded == Decoded::Value ? is : decoded == Decoded::Empty ? Is::None : Is::Invalid;
 }
 
+// A number written with an exponent ("1.5E+10", "-2e-3"), blanks around it:
+// its double, and true, when it reads as a finite one.
+bool DecodeExponent(std::string_view stored, double& value)
+{
+    const size_t first = stored.find_first_not_of(std::string_view(" \0", 2));
+    if (first == std::string_view::npos)
+        return false;
+    std::string_view text = stored.substr(first, PaddedEnd(stored) - first);
+    const size_t exponent = text.find_first_of("eE");
+    if (exponent == std::string_view::npos)
+        return false;
+    if (text[0] == '+')
+        text.remove_prefix(1); // from_chars takes no plus sign
+    if (text.empty() || text[0] == '+')
+        return false;
+    const auto read = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::scientific);
+    return read.ec == std::errc() && read.ptr == text.data() + text.size() && std::isfinite(value);
+}
+
 } // namespace
 
 void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
@@ -93,9 +115,16 @@ void ValueDecoder::Decode(const mDBase& table, int i, FieldValue& value)
         value.What = Is::Bytes;
         return;
     case ValueType::Decimal:
-    case ValueType::Whole:
-        SetDecoded(value, DecodeNumber(stored, value.Number), Is::Number);
+    case ValueType::Whole: {
+        const Decoded decoded = DecodeNumber(stored, value.Number);
+        // Some writers put a double into a numeric field with an exponent.
+        if (decoded == Decoded::Invalid && DecodeExponent(stored, value.Double)) {
+            value.What = Is::Double;
+            return;
+        }
+        SetDecoded(value, decoded, Is::Number);
         return;
+    }
     case ValueType::Date:
         SetDecoded(value, DecodeDate(stored, value.Time.Date), Is::Date);
         value.Time.Milliseconds = 0;

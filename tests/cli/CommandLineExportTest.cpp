@@ -275,6 +275,7 @@ TEST_F(CommandLineExportTest, UsageErrorsDoNothing)
         // Memos need a layout that holds a text of any length.
         { "--memo", table }, { "--memo", "--sep=;", table }, { "--csv", "--memo", "--fixed", table },
         { "--replace", "--csv", table }, { "--sql", "--header", table }, { "--sql=oracle", table },
+        { "--xlsx", "--header", table }, { "--xlsx", "--replace", table },
         // A mark says UTF-8; a script and JSON Lines take none.
         { "--bom", "--csv", table }, { "--bom", "--utf8", "--sql", table }, { "--bom", "--utf8", "--jsonl", table },
         { "--jsonl", "--header", table }, { "--csv=", table }, { "--csv=ab", table },
@@ -331,6 +332,51 @@ TEST_F(CommandLineExportTest, FailuresNameTheFileAndLeaveNoPartialOutput)
     const std::string bigTable = Table("grande.dbf", big);
     fails({ "-d", full, bigTable }, "No queda espacio en el disco para el archivo");
     EXPECT_FALSE(Exists(full + "/grande.txt"));
+}
+
+TEST_F(CommandLineExportTest, WorkbooksThatFailLeaveNoFileAndTablesThatFailNoSheet)
+{
+    const std::string table = Table("tabla.dbf"), other = Table("otra.dbf");
+    const std::string before = ReadAll(table);
+    const std::string notTable = dir.File("texto.dbf");
+    TableBuilder::WriteFile(notTable, "hola");
+
+    // The table itself as the workbook, alone or among others.
+    for (const auto& command : { std::vector<std::string>{ "--xlsx", "-o", table, table },
+                                 std::vector<std::string>{ "--xlsx", "-o", table, other, table } }) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find("La salida " + table + " es la propia tabla"), std::string::npos) << result.Err;
+    }
+    EXPECT_EQ(ReadAll(table), before);
+
+    // A table that fails takes no sheet; with none left, no workbook.
+    const std::string book = dir.File("libro.xlsx"), empty = dir.File("vacio.xlsx");
+    EXPECT_EQ(Run({ "--xlsx", "-o", book, table, notTable, other }).Status, 1);
+    const std::string bytes = ReadAll(book);
+    EXPECT_NE(bytes.find("xl/worksheets/sheet2.xml"), std::string::npos);
+    EXPECT_EQ(bytes.find("xl/worksheets/sheet3.xml"), std::string::npos);
+    EXPECT_EQ(Run({ "--xlsx", "-o", empty, notTable }).Status, 1);
+    EXPECT_FALSE(Exists(empty));
+
+    // A disk that fills up part-way: texts that do not compress away.
+    const std::string full = testing_support::FullDiskFolder();
+    if (full.empty())
+        return;
+    TableBuilder big;
+    big.Field("TEXTO", 'C', 200);
+    std::uint32_t random = 1;
+    for (int i = 0; i < 1000; ++i) {
+        std::string text(200, ' ');
+        for (char& c : text)
+            c = static_cast<char>('a' + (random = random * 1103515245u + 12345u) % 26);
+        big.Record({ text });
+    }
+    const std::string bigTable = Table("grande.dbf", big);
+    const Result result = Run({ "--xlsx", "-d", full, bigTable });
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("No queda espacio en el disco para el archivo"), std::string::npos) << result.Err;
+    EXPECT_FALSE(Exists(full + "/grande.xlsx"));
 }
 
 TEST_F(CommandLineExportTest, DatabasesAndSeveralTablesInOneScript)

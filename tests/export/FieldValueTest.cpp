@@ -80,6 +80,14 @@ TEST(FieldValueTest, EveryTypeOfEveryFamily)
         { dBase3, 'N', 6, 0, "      ", "none" },
         { dBase3, 'N', 6, 0, " 1 2  ", "invalid" },
         { dBase3, 'N', 6, 0, "******", "invalid" },
+        // A double written with an exponent: its double; nothing else about it.
+        { dBase3, 'N', 10, 0, " 1.5E+10  ", "double 1.5e+10" },
+        { dBase3, 'F', 12, 3, "   -2.5e-003", "double -0.0025" },
+        { dBase3, 'N', 8, 0, "  +1e300", "double 1e+300" },
+        { dBase3, 'N', 8, 0, "  1e999 ", "invalid" },
+        { dBase3, 'N', 8, 0, "  1E+   ", "invalid" },
+        { dBase3, 'N', 8, 0, " E5     ", "invalid" },
+        { dBase3, 'N', 8, 0, " --1e5  ", "invalid" },
         // Dates: blanks or zeros are none, February 30th is invalid.
         { dBase3, 'D', 8, 0, "20240229", "date 2024-02-29" },
         { dBase3, 'D', 8, 0, "00000000", "none" },

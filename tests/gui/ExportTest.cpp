@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 
 using gui::MessageBoxInfo;
 using gui::ProgramDriver;
@@ -260,3 +265,60 @@ TEST_F(ExportCommandTest, DiskFullIsReportedAndTheIncompleteFileRemoved)
 }
 
 } // namespace
+
+namespace {
+
+// The bytes orvalis-export writes for the table with the option.
+std::string CommandLineExport(const std::string& option, const std::string& table, const std::string& output)
+{
+    const std::string command = "\"\"" + testing_support::HostPath(ORVALIS_EXPORT_PROGRAM) + "\" " + option +
+                                " -o \"" + output + "\" \"" + table + "\" 2> NUL\"";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return ReadAll(output);
+}
+
+} // namespace
+
+TEST_F(ExportCommandTest, OtherTypesWriteWhatTheCommandLineWritesWithoutAskingTheLayout)
+{
+    // A memo, accents, a date and a logical: what the typed outputs decode.
+    // The program holds its table against other openers: the command line
+    // reads the same table in another folder.
+    const std::string table = dir.File("pedidos.dbf");
+    std::filesystem::create_directory(dir.File("copia"));
+    const std::string copy = dir.File("copia/pedidos.dbf");
+    TableBuilder builder;
+    builder.Field("NOMBRE", 'C', 8).Field("ALTA", 'D', 8).Field("PAGADO", 'L', 1).Field("IMPORTE", 'N', 7, 2)
+        .Record({ "Pe\xF1" "a", "20240229", "T", "  12.50" })
+        .Record({ "", "        ", "?", "       " });
+    builder.WriteTo(table);
+    builder.WriteTo(copy);
+    const struct { int type; const char* option; const char* file; } types[] = {
+        { 1, "--xlsx", "libro.xlsx" },
+        { 2, "--jsonl", "lineas.jsonl" },
+        { 3, "--sql=postgresql", "postgresql.sql" },
+        { 4, "--sql=sqlite", "sqlite.sql" },
+        { 5, "--sql=mysql", "mysql.sql" },
+    };
+    RunProgram([&](ProgramDriver& program) {
+        program.OpenTableAndWait(table);
+        program.Click(program.Main(), IDC_EXPORT);
+        EXPECT_EQ(program.FileDialogTypes(),
+                  (std::vector<std::string>{ "Archivo de texto (*.txt)", "Libro de Excel (*.xlsx)",
+                                             "JSON Lines (*.jsonl)", "Script SQL para PostgreSQL (*.sql)", "Script SQL para SQLite (*.sql)",
+                                             "Script SQL para MySQL/MariaDB (*.sql)" }));
+        program.CancelFileDialog();
+        ExpectDone(program);
+        for (const auto& type : types) {
+            SCOPED_TRACE(type.option);
+            // A name without its extension: the type chosen gives it.
+            const std::string file = type.file, out = dir.File(file);
+            program.Click(program.Main(), IDC_EXPORT);
+            program.ChooseFileType(type.type);
+            program.AnswerFileDialog(dir.File(file.substr(0, file.find('.'))));
+            ExpectDone(program); // and no format dialog before it
+            ASSERT_TRUE(Exists(out));
+            EXPECT_EQ(ReadAll(out), CommandLineExport(type.option, copy, dir.File(std::string("cli-") + type.file)));
+        }
+    });
+}

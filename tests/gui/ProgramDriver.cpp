@@ -18,6 +18,7 @@ namespace {
 
 // The file-name box of the system's file dialog.
 constexpr int kFileNameBox = 0x47C;
+constexpr int kFileTypeBox = 0x470; // the file dialog's list of types
 
 std::string ClassName(HWND window)
 {
@@ -246,6 +247,35 @@ void ProgramDriver::AnswerFileDialog(const std::string& name, bool waitUntilClos
     if (waitUntilClosed) {
         ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); })) << "the file dialog stayed open";
     }
+}
+
+std::vector<std::string> ProgramDriver::FileDialogTypes()
+{
+    std::vector<std::string> types;
+    HWND dialog = WaitForFileDialog();
+    if (!dialog)
+        return types;
+    HWND box = ::GetDlgItem(dialog, kFileTypeBox);
+    const auto count = static_cast<int>(Send(box, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::string text(static_cast<size_t>(Send(box, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
+        Send(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(text.find('\0'));
+        types.push_back(text);
+    }
+    return types;
+}
+
+void ProgramDriver::ChooseFileType(int index)
+{
+    HWND dialog = WaitForFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND box = ::GetDlgItem(dialog, kFileTypeBox);
+    Send(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    // What the box tells its dialog when a user picks an item: the choice,
+    // then that it stands.
+    Send(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeBox, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    Send(dialog, WM_COMMAND, MAKEWPARAM(kFileTypeBox, CBN_SELENDOK), reinterpret_cast<LPARAM>(box));
 }
 
 void ProgramDriver::CancelFileDialog()

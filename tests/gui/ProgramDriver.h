@@ -59,6 +59,10 @@ public:
     // cancels it. Unless told not to, waits until the dialog has closed (it
     // stays open while it asks whether to replace a file).
     void AnswerFileDialog(const std::string& name, bool waitUntilClosed = true);
+    // The file dialog's types, as its type box lists them; and the choice of
+    // one (0 is the first), as a user makes it.
+    std::vector<std::string> FileDialogTypes();
+    void ChooseFileType(int index);
     void CancelFileDialog();
     MessageBoxInfo WaitForMessageBox();
     void PressOk(const MessageBoxInfo& box);

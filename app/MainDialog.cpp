@@ -2,8 +2,8 @@
 
 #include "app/AboutDialog.h"
 #include "app/CodePageMenu.h"
-#include "app/Resource.h"
 #include "app/ExportFormatDialog.h"
+#include "app/Resource.h"
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -61,6 +61,11 @@ const MessageMap* MainDialog::GetThisMessageMap()
         On::Message<WM_DROPFILES, &MainDialog::OnDropFiles>(),
         On::Message<WM_OPEN_START_PATH, &MainDialog::OnOpenStartPath>(),
         On::Message<WM_REPORT_DAMAGE, &MainDialog::OnReportDamage>(),
+        On::Command<ID_RECORD_COPY, &MainDialog::OnCopyRecord>(),
+        On::Command<ID_RECORD_GOTO, &MainDialog::OnGoToRecord>(),
+        On::Command<ID_RECORD_FIND, &MainDialog::OnFind>(),
+        On::Command<ID_RECORD_FIND_NEXT, &MainDialog::OnFindNext>(),
+        On::Command<ID_RECORD_VIEW, &MainDialog::OnViewRecord>(),
     };
     static const MessageMap map(CDialog::GetThisMessageMap(), entries);
     return &map;
@@ -111,6 +116,7 @@ BOOL MainDialog::OnInitDialog()
     ExitButton.SetBitmapResources(IDB_EXIT, kMagenta);
     ExitButton.SetAnchor(ImageButton::AnchorBottomRight);
 
+    Keys.Attach(m_hWnd, IDR_RECORD_KEYS);
     Initialised = 1;
     if (!StartPath.IsEmpty())
         PostMessage(WM_OPEN_START_PATH);
@@ -459,6 +465,8 @@ HMENU MainDialog::CreateListMenu()
     HMENU menu = ::CreatePopupMenu();
     ::AppendMenuW(menu, MF_POPUP | (Table.IsOpen() ? MF_ENABLED : MF_GRAYED),
                   reinterpret_cast<UINT_PTR>(CodePageMenu::Create(Table.CodePage())), L"C\u00F3digo de p\u00E1gina");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    Records.AppendMenuItems(menu);
     return menu;
 }
 
@@ -533,4 +541,29 @@ void MainDialog::OnSize(UINT, int, int)
         ExitButton.ApplyAnchor();
     }
     Default();
+}
+
+void MainDialog::OnCopyRecord()
+{
+    Records.Copy();
+}
+
+void MainDialog::OnGoToRecord()
+{
+    Records.GoTo();
+}
+
+void MainDialog::OnFind()
+{
+    Records.Find();
+}
+
+void MainDialog::OnFindNext()
+{
+    Records.FindNext();
+}
+
+void MainDialog::OnViewRecord()
+{
+    Records.View();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "app/RecordCommands.h"
 #include "controls/FramedButton.h"
 #include "framework/CDialog.h"
 #include "framework/CListCtrl.h"
+#include "framework/DialogAccelerators.h"
 #include "table/OpenedTable.h"
 
 #include <cstdint>
@@ -12,7 +14,9 @@
 // The main window: the open table in a virtual list, one column per field
 // and one row per record, a caption line that names the file and its record
 // count, and the commands to open a table, export it and leave. Texts are
-// shown in Unicode, converted from the table's code page.
+// shown in Unicode, converted from the table's code page. The list's
+// context menu and keys copy the selected record, go to a record by its
+// number, find a text and show a record's whole values.
 class MainDialog : public CDialog {
 public:
     MainDialog();
@@ -50,6 +54,11 @@ protected:
     LRESULT OnDropFiles(WPARAM drop, LPARAM);
     LRESULT OnOpenStartPath(WPARAM, LPARAM);
     LRESULT OnReportDamage(WPARAM, LPARAM);
+    void OnCopyRecord();
+    void OnGoToRecord();
+    void OnFind();
+    void OnFindNext();
+    void OnViewRecord();
 
 private:
     // The open command once a path is chosen; fileName is the caption's.
@@ -88,4 +97,6 @@ private:
     CString DamageMessage;
     mutable std::string Utf8; // scratch for Wide
     HICON Icon;
+    DialogAccelerators Keys;
+    RecordCommands Records { *this, Table, RecordList };
 };

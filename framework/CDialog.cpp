@@ -22,6 +22,9 @@ INT_PTR CDialog::DoModal()
     HWND owner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
     if (!owner && AfxGetMainWnd() != this && AfxGetMainWnd())
         owner = AfxGetMainWnd()->GetSafeHwnd();
+    if (m_unicodeControls)
+        return ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_templateId), owner,
+                                 &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     return ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
                              &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }

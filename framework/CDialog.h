@@ -36,4 +36,9 @@ private:
 
     UINT m_templateId;
     CWnd* m_pParentWnd;
+
+protected:
+    // Its controls are made Unicode windows, for texts in any script; the
+    // dialog itself still receives its messages in the system's code page.
+    bool m_unicodeControls = false;
 };

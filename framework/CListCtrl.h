@@ -2,6 +2,8 @@
 
 #include "framework/CWnd.h"
 
+#include <string>
+
 // The list-view control, used in report mode. Its column titles are
 // Unicode, and once SetUnicodeFormat(TRUE) asks for it, so are the texts of
 // its notifications.
@@ -18,6 +20,10 @@ public:
     {
         return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     }
+    // Selects the item alone, gives it the focus rectangle and scrolls it into view.
+    void SelectItem(int item);
+    // The column's title, in any script; empty when there is no such column.
+    std::wstring GetColumnTitle(int column) const;
     BOOL DeleteColumn(int column) { return static_cast<BOOL>(SendMessage(LVM_DELETECOLUMN, static_cast<WPARAM>(column))); }
     BOOL DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
     // For a virtual list: the number of items, with LVSICF_ flags.

@@ -2,6 +2,7 @@
 
 #include "framework/CWnd.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -79,17 +80,39 @@ CWnd* AfxGetMainWnd()
     return theApplication ? theApplication->m_pMainWnd : nullptr;
 }
 
-int AfxMessageBox(const char* text, UINT type)
+namespace {
+
+// The box belongs to whatever window of the program is active (a modal
+// dialog, say), so that window stays disabled while the box is up.
+HWND MessageBoxOwner(UINT& type)
 {
-    // The box belongs to whatever window of the program is active (a modal
-    // dialog, say), so that window stays disabled while the box is up.
     HWND owner = ::GetActiveWindow();
     if (!owner && AfxGetMainWnd())
         owner = AfxGetMainWnd()->GetSafeHwnd();
     if (!owner)
         type |= MB_TASKMODAL;
+    return owner;
+}
+
+} // namespace
+
+int AfxMessageBox(const char* text, UINT type)
+{
+    HWND owner = MessageBoxOwner(type);
     const CString title = theApplication ? theApplication->m_pszAppName : CString();
     return ::MessageBoxA(owner, text, title, type);
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type)
+{
+    HWND owner = MessageBoxOwner(type);
+    const CString name = theApplication ? theApplication->m_pszAppName : CString();
+    // The name is the executable's, in the system's code page.
+    std::wstring title(static_cast<size_t>(name.GetLength()) + 1, L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, name.GetString(), name.GetLength(), title.data(),
+                                             static_cast<int>(title.size()));
+    title.resize(static_cast<size_t>(std::max(length, 0)));
+    return ::MessageBoxW(owner, text, title.c_str(), type);
 }
 
 CString LoadStringResource(UINT id)

@@ -55,6 +55,8 @@ CWnd* AfxGetMainWnd();
 // A message box owned by the program's active window, titled with the
 // application's name.
 int AfxMessageBox(const char* text, UINT type = MB_OK);
+// The same for a text in any script.
+int AfxMessageBox(const wchar_t* text, UINT type = MB_OK);
 
 // String resource id of the application's module; empty when there is none.
 CString LoadStringResource(UINT id);

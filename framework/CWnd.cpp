@@ -130,14 +130,18 @@ LRESULT CWnd::Default()
 bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
     switch (message) {
-    case WM_COMMAND:
+    case WM_COMMAND: {
+        // A menu item and an accelerator (code 1) are one command; neither
+        // comes from a control.
+        const UINT code = lParam == 0 ? 0 : HIWORD(wParam);
         // Notifications without a handler (focus changes of a button, an
         // edit's changes) take the default path.
-        if (OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) {
+        if (OnCmdMsg(LOWORD(wParam), code)) {
             *result = 0;
             return true;
         }
         return false;
+    }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         const MessageEntry* entry =

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cwchar>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -136,6 +137,79 @@ void ProgramDriver::PressKey(HWND target, UINT key, bool alt)
 void ProgramDriver::PostCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ::PostMessageA(window, message, wParam, lParam);
+}
+
+void ProgramDriver::Chord(std::initializer_list<UINT> modifiers, UINT key)
+{
+    // The keyboard goes to the foreground window: the program's active one.
+    HWND active = Active();
+    ::SetForegroundWindow(active ? active : Main());
+    std::vector<INPUT> inputs;
+    const auto press = [&](UINT code, bool up) {
+        INPUT input {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(code);
+        input.ki.wScan = static_cast<WORD>(::MapVirtualKeyA(code, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (const UINT modifier : modifiers)
+        press(modifier, false);
+    press(key, false);
+    press(key, true);
+    for (auto modifier = std::rbegin(modifiers); modifier != std::rend(modifiers); ++modifier)
+        press(*modifier, true);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+namespace {
+
+// The clipboard's text in one format, of wchar_t or char.
+template <class Char>
+std::basic_string<Char> ClipboardFormat(UINT format)
+{
+    std::basic_string<Char> text;
+    if (!::OpenClipboard(nullptr)) {
+        ADD_FAILURE() << "the clipboard is busy";
+        return text;
+    }
+    if (HANDLE data = ::GetClipboardData(format)) {
+        if (const auto* chars = static_cast<const Char*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+} // namespace
+
+std::wstring ProgramDriver::ClipboardText()
+{
+    return ClipboardFormat<wchar_t>(CF_UNICODETEXT);
+}
+
+std::string ProgramDriver::ClipboardAnsiText()
+{
+    return ClipboardFormat<char>(CF_TEXT);
+}
+
+void ProgramDriver::EmptyClipboard()
+{
+    if (::OpenClipboard(nullptr)) {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+}
+
+std::wstring ProgramDriver::WideText(HWND window) const
+{
+    std::vector<wchar_t> text(65536);
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                          5000, &length);
+    return std::wstring(text.data(), length);
 }
 
 std::string ProgramDriver::Text(HWND window) const

@@ -8,6 +8,7 @@
 #include "framework/Win32.h"
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,16 @@ public:
     void Click(HWND dialog, int id);
     void PressKey(HWND target, UINT key, bool alt = false);
     void PostCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam = 0);
+    // Types a key with modifiers (VK_CONTROL, VK_MENU, VK_SHIFT) held down,
+    // as the keyboard does, into the program's foreground window: the
+    // modifiers' state reaches the program, as a posted key's cannot.
+    void Chord(std::initializer_list<UINT> modifiers, UINT key);
+    // The clipboard's CF_UNICODETEXT and CF_TEXT; empty when it holds none.
+    static std::wstring ClipboardText();
+    static std::string ClipboardAnsiText();
+    static void EmptyClipboard();
+    // A window's text, in any script.
+    std::wstring WideText(HWND window) const;
     std::string Text(HWND window) const;
     std::string ItemText(HWND dialog, int id) const;
 

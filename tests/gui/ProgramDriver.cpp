@@ -420,7 +420,8 @@ void ProgramDriver::ChooseFromListMenu(const std::vector<std::wstring>& path)
     for (size_t level = 0; level < path.size(); ++level) {
         // The popup of this level: the menu class's window holding the item.
         HWND popup = nullptr;
-        int steps = -1;
+        HMENU menu = nullptr;
+        int target = -1;
         WaitUntil([&] {
             std::vector<HWND> menus;
             ::EnumThreadWindows(m_uiThread, [](HWND w, LPARAM found) -> BOOL {
@@ -431,33 +432,38 @@ void ProgramDriver::ChooseFromListMenu(const std::vector<std::wstring>& path)
                 return TRUE;
             }, reinterpret_cast<LPARAM>(&menus));
             for (HWND w : menus) {
-                const auto menu = reinterpret_cast<HMENU>(Send(w, MN_GETHMENU, 0, 0));
-                // Keys skip separators: count the items a key press lands on.
-                int selectable = 0;
-                for (int i = 0; menu && i < ::GetMenuItemCount(menu); ++i) {
+                const auto shown = reinterpret_cast<HMENU>(Send(w, MN_GETHMENU, 0, 0));
+                for (int i = 0; shown && i < ::GetMenuItemCount(shown); ++i) {
                     wchar_t text[256] = {};
-                    ::GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
-                    MENUITEMINFOW item {};
-                    item.cbSize = sizeof item;
-                    item.fMask = MIIM_FTYPE;
-                    ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
-                    if (item.fType & MFT_SEPARATOR)
-                        continue;
+                    ::GetMenuStringW(shown, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
                     if (std::wstring(text).rfind(path[level], 0) == 0) {
                         popup = w;
-                        steps = selectable;
+                        menu = shown;
+                        target = i;
                         return true;
                     }
-                    ++selectable;
                 }
             }
             return false;
         });
         ASSERT_NE(popup, nullptr) << "no menu item for level " << level;
-        // The first menu opens with nothing selected, a submenu on its first item.
-        const int downs = level == 0 ? steps + 1 : steps;
-        for (int i = 0; i < downs; ++i)
+        // Moves down one key at a time until the item is the highlighted one:
+        // how a menu opens (nothing or its first item highlighted) and when
+        // it takes a key are Wine's to time, so the highlight is read back.
+        const auto highlighted = [&] {
+            for (int i = 0; i < ::GetMenuItemCount(menu); ++i)
+                if (::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
+                    return i;
+            return -1;
+        };
+        if (level > 0)
+            WaitUntil([&] { return highlighted() >= 0; }, 1000);
+        for (int presses = 0; presses <= ::GetMenuItemCount(menu) && highlighted() != target; ++presses) {
+            const int before = highlighted();
             PressKey(popup, VK_DOWN);
+            WaitUntil([&] { return highlighted() != before; }, 2000);
+        }
+        ASSERT_EQ(highlighted(), target) << "menu item of level " << level << " not reached";
         PressKey(popup, level + 1 < path.size() ? VK_RIGHT : VK_RETURN);
     }
 }

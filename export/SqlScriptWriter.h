@@ -49,9 +49,6 @@ public:
     // declares there).
     void SetTableKeys(std::vector<SqlKey> keys) { m_table.Keys = std::move(keys); }
 
-    const SqlDialect& Dialect() const { return *m_dialect; }
-    // The table's name in the script, and its columns', for keys to name.
-    const std::string& TableName() const { return m_table.Name; }
     // The table as the script creates it, without its fields' descriptors
     // (the copy outlives the table).
     SqlTable Described(const mDBase& table);

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/TableExport.h"
 #include "framework/CodePage.h"
+#include "framework/Utf8.h"
 
 #include <memory>
 #include <optional>
@@ -81,14 +82,6 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-size_t CharacterCount(std::string_view utf8)
-{
-    size_t count = 0;
-    for (const char c : utf8)
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
 // The layout and the separator between two fields, as the format dialog
 // gives them.
 void SetLayout(ExportOptions& options, ExportFormat layout, std::string_view separator)
@@ -128,12 +121,12 @@ Request Parse(const std::vector<std::string>& arguments, ExportOptions& options)
             SetLayout(options, ExportFormat::CommaSeparated, ",");
         } else if (StartsWith(argument, "--csv=")) {
             const std::string_view separator = std::string_view(argument).substr(6);
-            if (CharacterCount(CommandLineUtf8(separator)) != 1 || separator == "\"")
+            if (Utf8CharacterCount(CommandLineUtf8(separator)) != 1 || separator == "\"")
                 throw UsageError{ "--csv= admite un car\xE1" "cter, que no sea la comilla doble.\n" };
             SetLayout(options, ExportFormat::CommaSeparated, separator);
         } else if (StartsWith(argument, "--sep=")) {
             const std::string_view separator = std::string_view(argument).substr(6);
-            if (CharacterCount(CommandLineUtf8(separator)) > 1)
+            if (Utf8CharacterCount(CommandLineUtf8(separator)) > 1)
                 throw UsageError{ "--sep= admite un solo car\xE1" "cter, o ninguno.\n" };
             SetLayout(options, ExportFormat::OtherCharacter, separator);
         } else if (argument == "--xlsx") {

@@ -6,7 +6,7 @@
 // escape, are written as \\, \t, \n and \r.
 
 #include "export/LineBuffer.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The decoding of every field type into its typed value.
 #include "export/FieldValue.h"
 
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 #include "table/mDBase.h"
 
 #include <charconv>

@@ -2,7 +2,7 @@
 #include "export/JsonLinesWriter.h"
 
 #include "framework/CodePage.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 #include "table/mDBase.h"
 
 #include <charconv>

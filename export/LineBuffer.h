@@ -1,6 +1,6 @@
 #pragma once
 
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "export/SqlDialect.h"
 
+#include "framework/Utf8.h"
+
 #include <algorithm>
 
 std::unique_ptr<SqlDialect> SqlDialect::Named(std::string_view name)
@@ -94,7 +96,7 @@ SqlSpelling SqlDialect::InsertSpelling()
 
 std::string SqlDialect::Cut(std::string name, size_t longest, bool characters)
 {
-    const auto starts = [&](size_t at) { return (static_cast<unsigned char>(name[at]) & 0xC0) != 0x80; };
+    const auto starts = [&](size_t at) { return IsUtf8Start(static_cast<unsigned char>(name[at])); };
     size_t end = 0;
     if (characters) {
         // Past the longest-th character's start, up to the next one.

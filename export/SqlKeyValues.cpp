@@ -3,7 +3,8 @@
 #include "export/SqlKeyValues.h"
 
 #include "framework/CodePage.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
+#include "framework/Utf8.h"
 #include "table/mDBase.h"
 
 #include <charconv>
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 // 1.50 and 1.5, or -0 and 0, are one number to the database.
 void Normalize(std::string& number)
@@ -53,7 +53,7 @@ bool SqlKeyValues::Value(const mDBase& table, int field, std::string& text)
         m_converter.AppendUtf8(stored.substr(0, PaddedEnd(stored)), text);
         if (!m_dialect.HoldsNul())
             for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at))
-                text.replace(at, 1, kReplacement);
+                text.replace(at, 1, kReplacementCharacter);
         return true;
     }
     case SqlValue::Decimal:

@@ -1,7 +1,8 @@
 #include "export/SqlScriptWriter.h"
 
 #include "framework/CodePage.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
+#include "framework/Utf8.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
@@ -13,37 +14,6 @@
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-// Decodes the UTF-8 character at text[at]; its length goes to `length`.
-char32_t DecodeUtf8(std::string_view text, size_t at, size_t& length)
-{
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (at + length > text.size()) {
-        length = 1;
-        return lead;
-    }
-    char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (size_t i = 1; i < length; ++i)
-        c = c << 6 | (byte(at + i) & 0x3Fu);
-    return c;
-}
-
-void AppendUtf8(char32_t c, std::string& out)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The lower case of the letters of the alphabets the code pages of tables
 // hold: Latin, Greek, Cyrillic.
@@ -143,7 +113,7 @@ std::unique_ptr<SqlScriptWriter::ByteForms> SqlScriptWriter::MakeForms(const Cod
     const bool nul = !m_dialect->HoldsNul();
     const auto escaped = [&](unsigned char c) -> std::string {
         if (c == 0 && nul)
-            return hex ? "efbfbd" : std::string(kReplacement);
+            return hex ? "efbfbd" : std::string(kReplacementCharacter);
         if (hex)
             return { kHexDigits[c >> 4], kHexDigits[c & 15] };
         return c < 0x80 ? m_dialect->EscapedByte(static_cast<char>(c)) : std::string(1, static_cast<char>(c));

@@ -2,25 +2,19 @@
 #include "export/Workbook.h"
 
 #include "framework/CFile.h"
+#include "framework/Utf8.h"
 
 namespace {
 
 constexpr size_t kSheetNameMost = 31; // in UTF-16 units, as Excel counts
-
-// UTF-16 units of the UTF-8 character whose first byte is c: 0 for a
-// continuation byte.
-unsigned Units(unsigned char c)
-{
-    return (c & 0xC0) == 0x80 ? 0 : c >= 0xF0 ? 2 : 1;
-}
 
 // The text cut to at most `most` units, at a character's start.
 std::string_view Cut(std::string_view text, size_t most)
 {
     size_t units = 0;
     for (size_t at = 0; at < text.size(); ++at) {
-        units += Units(static_cast<unsigned char>(text[at]));
-        if (units > most && Units(static_cast<unsigned char>(text[at])) != 0)
+        units += Utf16UnitsOf(static_cast<unsigned char>(text[at]));
+        if (units > most && Utf16UnitsOf(static_cast<unsigned char>(text[at])) != 0)
             return text.substr(0, at);
     }
     return text;

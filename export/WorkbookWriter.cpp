@@ -2,6 +2,7 @@
 #include "export/WorkbookWriter.h"
 
 #include "framework/CodePage.h"
+#include "framework/Utf8.h"
 #include "table/mDBase.h"
 
 #include <charconv>
@@ -131,9 +132,9 @@ std::string_view CutToCell(std::string_view text, bool& cut)
     size_t units = 0;
     for (size_t at = 0; at < text.size(); ++at) {
         const auto c = static_cast<unsigned char>(text[at]);
-        if ((c & 0xC0) == 0x80)
+        if (!IsUtf8Start(c))
             continue;
-        units += c >= 0xF0 ? 2 : 1;
+        units += Utf16UnitsOf(c);
         if (units > WorkbookWriter::kTextMost) {
             cut = true;
             return text.substr(0, at);

@@ -1,5 +1,7 @@
 #include "framework/CodePage.h"
 
+#include "framework/Utf8.h"
+
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +18,6 @@
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";   // U+FFFD
 constexpr unsigned kCodePageAscii = 20127;
 constexpr unsigned kCodePageIso8859 = 28590;   // + n for ISO 8859-n
 
@@ -78,44 +79,6 @@ unsigned ParseName(std::string_view s)
     return Number(s);
 }
 
-// Length of the well-formed UTF-8 character that text starts with, or 0 when
-// it is ill-formed; then `bad` counts the bytes that one U+FFFD replaces (the
-// longest start of a well-formed character, as Unicode recommends), and `cut`
-// says whether the text's end is what cut it short.
-std::size_t Utf8Length(std::string_view text, std::size_t& bad, bool& cut)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    // The second byte's range keeps out overlongs, surrogates and code points
-    // past U+10FFFF.
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        bad = 1;
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i, low = 0x80, high = 0xBF) {
-        if (i >= text.size() || byte(i) < low || byte(i) > high) {
-            bad = i;
-            cut = i >= text.size();
-            return 0;
-        }
-    }
-    return length;
-}
-
 // With `part`, a character cut short at the end is left out of `used`.
 std::size_t AppendCheckedUtf8(std::string_view text, std::string& out, bool part, std::size_t& used)
 {
@@ -134,7 +97,7 @@ std::size_t AppendCheckedUtf8(std::string_view text, std::string& out, bool part
             used = text.size() - rest.size();
             break;
         }
-        out.append(kReplacement);
+        out.append(kReplacementCharacter);
         ++replaced;
         rest.remove_prefix(bad);
     }
@@ -309,7 +272,7 @@ bool CodePageConverter::ByteForm(char one, std::string& utf8, bool& unmapped) co
     const int units = MultiByteToWideChar(m_codePage, MB_ERR_INVALID_CHARS, &one, 1, wide, 2);
     unmapped = units <= 0;
     if (unmapped)
-        utf8 = kReplacement;
+        utf8 = kReplacementCharacter;
     else
         AppendWide(wide, units, utf8);
     return true;
@@ -360,7 +323,7 @@ size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, 
         if (one > 0) {
             AppendWide(wide.data(), one, out);
         } else {
-            out.append(kReplacement);
+            out.append(kReplacementCharacter);
             ++replaced;
         }
         at += length;
@@ -448,7 +411,7 @@ bool CodePageConverter::ByteForm(char one, std::string& utf8, bool& unmapped) co
     iconv(cd, nullptr, nullptr, &to, &outLeft);
     if (to != converted)
         return false;
-    utf8 = unmapped ? std::string(kReplacement) : std::string(form, static_cast<std::size_t>(to - form));
+    utf8 = unmapped ? std::string(kReplacementCharacter) : std::string(form, static_cast<std::size_t>(to - form));
     return true;
 }
 
@@ -461,7 +424,7 @@ size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, 
     std::size_t done = out.size();
     std::size_t replaced = 0;
     // Three UTF-8 bytes per byte are enough for the pages in use; E2BIG grows it otherwise.
-    out.resize(done + 3 * inLeft + 2 * kReplacement.size());
+    out.resize(done + 3 * inLeft + 2 * kReplacementCharacter.size());
     const auto room = [&]() { return out.size() - done; };
     while (inLeft > 0) {
         char* dest = out.data() + done;
@@ -471,14 +434,14 @@ size_t CodePageConverter::AppendSystem(std::string_view text, std::string& out, 
         if (result != kIconvError)
             break;
         const int error = errno;
-        if (error == E2BIG || room() < kReplacement.size()) {
+        if (error == E2BIG || room() < kReplacementCharacter.size()) {
             out.resize(2 * out.size());
             continue;
         }
         if (error == EINVAL && part)
             break;   // a character cut short: the next piece completes it
-        out.replace(done, kReplacement.size(), kReplacement);
-        done += kReplacement.size();
+        out.replace(done, kReplacementCharacter.size(), kReplacementCharacter);
+        done += kReplacementCharacter.size();
         ++replaced;
         if (error == EINVAL) {   // a sequence cut short by the end of the text
             inLeft = 0;

@@ -1,6 +1,6 @@
 #include "table/Crc32.h"
 
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 
 #include <array>
 

@@ -4,7 +4,7 @@
 // the display's trailing blanks. Inline, as the export trims every field of
 // every record.
 
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "table/TableFormat.h"
 
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 
 #include <algorithm>
 #include <charconv>

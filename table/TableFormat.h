@@ -5,7 +5,8 @@
 // between dBase III, Visual FoxPro and dBase level 7 is decided here.
 
 #include "framework/CString.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteOrder.h"
+#include "framework/ByteSearch.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -49,30 +50,6 @@ enum class FieldKind : std::uint8_t {
     DateTime,     // little-endian Julian day and milliseconds after midnight
     MemoBlock,    // little-endian 32-bit block number in the memo file
 };
-
-// Reads an unsigned number of N bytes, least significant byte first, as
-// every number in a table header is stored.
-template <size_t N>
-std::uint64_t LittleEndian(const void* stored)
-{
-    const auto* p = static_cast<const unsigned char*>(stored);
-    std::uint64_t value = 0;
-    for (size_t i = N; i-- > 0;)
-        value = (value << 8u) | p[i];
-    return value;
-}
-
-// The same, most significant byte first, as FoxPro's memo and index files
-// store their numbers.
-template <size_t N>
-std::uint64_t BigEndian(const void* stored)
-{
-    const auto* p = static_cast<const unsigned char*>(stored);
-    std::uint64_t value = 0;
-    for (size_t i = 0; i < N; ++i)
-        value = (value << 8u) | p[i];
-    return value;
-}
 
 // The family of a table whose header, from its first byte up to HeaderLength
 // (or the end of the file), is given.

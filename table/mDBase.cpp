@@ -1,7 +1,7 @@
 #include "table/mDBase.h"
 
 #include "framework/BackgroundTask.h"
-#include "table/ByteSearch.h"
+#include "framework/ByteSearch.h"
 #include "table/CompressedTable.h"
 
 #include <algorithm>

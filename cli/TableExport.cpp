@@ -4,6 +4,8 @@
 #include "export/KeyCheck.h"
 #include "export/SqlKeyNaming.h"
 #include "export/SqlKeyValues.h"
+#include "export/SqlNames.h"
+#include "export/SqlTableDescription.h"
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -398,10 +400,8 @@ void WriteScript(const ExportOptions& options, std::vector<TableJob>& jobs,
     for (size_t t = 0; t < jobs.size(); ++t)
         WithTable(options, jobs[t], [&, &job = jobs[t]](OpenedTable& opened) {
             job.SqlName = names.Add(job.SqlName, "tabla" + std::to_string(t + 1));
-            SqlScriptWriter script(SqlDialect::Named(*options.Sql), job.SqlName, *opened.Converter());
-            if (job.HasNames)
-                script.SetFieldNames(job.Names.Fields);
-            job.Table = script.Described(opened.Table());
+            job.Table = DescribeSqlTable(*dialect, opened.Table(), job.SqlName, *opened.Converter(),
+                                         job.HasNames ? job.Names.Fields : std::vector<CString>());
             if (!toStandardOutput && CFile::IsSameFile(job.Path.c_str(), output.c_str()))
                 throw CFileException(CFileException::accessDenied, output.c_str(), 0,
                                      "La salida %s es la propia tabla; no se escribe sobre ella.");

@@ -94,9 +94,8 @@ public:
     {
         // The server takes statements of 16 MiB or more, as it is set up.
         SqlRows rows;
-        rows.Inserts = true;
+        rows.Batch = SqlRows::Batching::BoundedInserts;
         rows.StatementBytes = 1024 * 1024;
-        rows.LengthAtMost = true;
         return rows;
     }
 

@@ -52,22 +52,23 @@ struct SqlTable {
     std::vector<SqlKey> Keys; // its own and its foreign keys; CREATE TABLE declares those DeclaresInTable says
 };
 
-// How the rows of a table are written.
+// How the rows of a table are written: the dialect's choice of batching,
+// and its sizes.
 struct SqlRows {
-    // INSERT statements of several rows, between parentheses; otherwise a
-    // COPY, one line a row.
-    bool Inserts = false;
+    enum class Batching : std::uint8_t {
+        Copy,           // a COPY, one line a row
+        CountedInserts, // INSERT statements of several rows, ended after StatementRows or StatementBytes
+        BoundedInserts, // INSERT statements of at most StatementBytes (a longer row takes one of its own)
+    };
+    Batching Batch = Batching::Copy;
     char Separator = ',';
-    // An INSERT statement ends after this many rows (0: any number), and
-    // once it is this long; or, with LengthAtMost, before the row that could
-    // make it longer (a row longer alone takes a statement of its own).
+    // An INSERT statement's most rows (0: any number) and its bytes.
     std::uint32_t StatementRows = 0;
     std::uint64_t StatementBytes = 0;
-    bool LengthAtMost = false;
 };
 
 // Texts a dialect writes as hexadecimal UTF-8 instead, between Open and
-// Close: those with more than After carriage returns (0: none).
+// Close: those with more than After carriage returns.
 struct SqlHexTexts {
     std::uint64_t After = 0;
     std::string Open, Close;
@@ -81,9 +82,9 @@ struct SqlSpelling {
 };
 
 // What differs between the databases a script is written for: names, types,
-// how values are spelt and how the script begins, loads and ends. The
-// writer asks its dialect once for a table; the records are walked and
-// their values decoded by the writer alone.
+// how values are spelt and escaped, how rows are batched and how the script
+// begins, loads and ends. The writer asks its dialect once for a table; the
+// records are walked and their values decoded by the writer alone.
 class SqlDialect {
 public:
     virtual ~SqlDialect() = default;
@@ -110,7 +111,8 @@ public:
     // it becomes U+FFFD, and is counted.
     virtual std::string EscapedByte(char c) const = 0;
     virtual bool HoldsNul() const { return false; }
-    virtual SqlHexTexts HexTexts() const { return {}; }
+    // Where the dialect writes some texts in hexadecimal, which.
+    virtual std::optional<SqlHexTexts> HexTexts() const { return std::nullopt; }
     // An infinity or NaN; none when the column cannot hold it (NULL, counted).
     virtual std::optional<std::string_view> SpecialDouble(double value) const = 0;
 

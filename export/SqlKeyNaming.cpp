@@ -2,7 +2,7 @@
 
 #include "export/SqlKeyNaming.h"
 
-#include "export/SqlScriptWriter.h"
+#include "export/SqlNames.h"
 #include "framework/CodePage.h"
 
 namespace {

@@ -29,7 +29,7 @@ public:
     {
         // Statements of 250 rows, or ended once they pass 1 MiB.
         SqlRows rows;
-        rows.Inserts = true;
+        rows.Batch = SqlRows::Batching::CountedInserts;
         rows.StatementRows = 250;
         rows.StatementBytes = 1024 * 1024;
         return rows;
@@ -48,11 +48,11 @@ public:
         return std::string(1, c);
     }
 
-    SqlHexTexts HexTexts() const override
+    std::optional<SqlHexTexts> HexTexts() const override
     {
         // Each carriage return joins two texts, and SQLite refuses an
         // expression of more than 1,000 joins: a text of more goes whole.
-        return { 499, "CAST(X'", "' AS TEXT)" };
+        return SqlHexTexts{ 499, "CAST(X'", "' AS TEXT)" };
     }
 
     std::optional<std::string_view> SpecialDouble(double value) const override

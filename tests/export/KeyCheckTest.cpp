@@ -6,7 +6,8 @@
 #include "export/KeyCheck.h"
 #include "export/SqlKeyNaming.h"
 #include "export/SqlKeyValues.h"
-#include "export/SqlScriptWriter.h"
+#include "export/SqlNames.h"
+#include "export/SqlTableDescription.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 #include "tests/support/DatabaseBuilder.h"
@@ -50,8 +51,7 @@ std::vector<std::string> CheckKeys(TempDir& dir, const Case& c, bool& held)
     keys.SetKeys(t, listed, table, index);
     const CodePageConverter converter(kCodePageWindows1252);
     const std::unique_ptr<SqlDialect> dialect = SqlDialect::Named("postgresql");
-    SqlKeyValues values(SqlScriptWriter(SqlDialect::Named("postgresql"), "t", converter).Described(table), *dialect,
-                        converter);
+    SqlKeyValues values(DescribeSqlTable(*dialect, table, "t", converter), *dialect, converter);
     KeyCheck check(keys);
     check.Check(t, table, values, false);
     check.CheckForeignKeys();
@@ -123,8 +123,7 @@ std::vector<std::string> Declared(const std::string& dbc, KeyCheck::Hash hash, s
         index.Open(container.TablePath(entry).GetString());
         keys.SetKeys(keys.AddTable(entry.Name), entry, table, index);
         listed.push_back(&entry);
-        tables.push_back(SqlScriptWriter(SqlDialect::Named("postgresql"), names.Add(entry.Name.View()), converter)
-                             .Described(table));
+        tables.push_back(DescribeSqlTable(*dialect, table, names.Add(entry.Name.View()), converter));
     }
     keys.AddRelations(container, listed);
     KeyCheck check(keys, hash);

@@ -74,14 +74,3 @@ std::uint64_t SqlByteForms::CountReturns(std::string_view text) const
         count += Returns[static_cast<unsigned char>(c)];
     return count;
 }
-
-bool SqlTextSample::Add(std::string_view stored, const SqlByteForms::Marks& marks)
-{
-    const std::string_view text = stored.substr(0, PaddedEnd(stored));
-    std::uint64_t others = 0;
-    for (size_t at = 0; at < text.size(); at += 8)
-        others |= SqlByteForms::OtherBytes(LoadWord(text.data() + at), marks) &
-                  (~std::uint64_t{ 0 } >> (64 - 8 * std::min<size_t>(8, text.size() - at)));
-    m_marked += others != 0;
-    return ++m_sampled == kTexts && m_marked > kTexts / 2;
-}

@@ -7,6 +7,7 @@
 #include "framework/ByteSearch.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -54,7 +55,7 @@ struct SqlByteForms {
     // The high bits of the bytes of a word that the forms write otherwise
     // than as themselves (and now and then of one that they do not: its
     // form is itself).
-    static std::uint64_t OtherBytes(std::uint64_t word, const Marks& marks)
+    static ORVALIS_ALWAYS_INLINE std::uint64_t OtherBytes(std::uint64_t word, const Marks& marks)
     {
         return BytesBelow(word, 0x20) | AnyZeroByte(word ^ marks.Special[0]) | AnyZeroByte(word ^ marks.Special[1]) |
                (word & marks.High);
@@ -135,11 +136,21 @@ private:
     std::uint16_t m_marked = 0; // texts that hold a byte to convert or escape
 };
 
-// A date's eight stored digits (YYYYMMDD), found to be a date already, as
-// YYYY-MM-DD: moved apart in a word. Writes ten bytes and two more.
-ORVALIS_ALWAYS_INLINE char* WriteDateDigits(char* to, const char* stored)
+inline bool SqlTextSample::Add(std::string_view stored, const SqlByteForms::Marks& marks)
 {
-    const std::uint64_t digits = LoadWord(stored);
+    const std::string_view text = stored.substr(0, PaddedEnd(stored));
+    std::uint64_t others = 0;
+    for (size_t at = 0; at < text.size(); at += 8)
+        others |= SqlByteForms::OtherBytes(LoadWord(text.data() + at), marks) &
+                  (~std::uint64_t{ 0 } >> (64 - 8 * std::min<size_t>(8, text.size() - at)));
+    m_marked += others != 0;
+    return ++m_sampled == kTexts && m_marked > kTexts / 2;
+}
+
+// A date's eight stored digits (YYYYMMDD, read as a word), found to be a
+// date already, as YYYY-MM-DD: moved apart in a word. Writes ten bytes.
+ORVALIS_ALWAYS_INLINE char* WriteDateDigits(char* to, std::uint64_t digits)
+{
     const std::uint64_t yearAndMonth = (digits & 0xFFFFFFFFu) | std::uint64_t{ '-' } << 32 |
                                        (digits >> 32 & 0xFFFF) << 40 | std::uint64_t{ '-' } << 56;
     const auto day = static_cast<std::uint16_t>(digits >> 48);

@@ -12,19 +12,19 @@
 #include <variant>
 
 // Each writes a table's rows one at a time, inline in the walk of its
-// records: Append is given position() (the bytes of the output so far),
-// values() (writes the row's values at the end of out) and memoBytes() (finds
-// the row's memos before it is written, and tells the most they take).
+// records: Append is given the row, whose Position() tells the bytes of the
+// output so far, Values() writes its values at the end of out, and
+// MemoBytes() finds its memos before it is written and tells the most they
+// take.
 
 // A COPY's rows, one a line.
 class SqlCopyRows {
 public:
     void Begin(std::string /*insert*/) {}
-    template <class Position, class Values, class MemoBytes>
-    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, Position&& /*position*/, Values&& values,
-                                      MemoBytes&& /*memoBytes*/)
+    template <class Row>
+    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, const Row& row)
     {
-        values();
+        row.Values();
         out.Append('\n');
     }
     void End(LineBuffer& /*out*/) {}
@@ -49,14 +49,14 @@ public:
 protected:
     explicit SqlInserts(std::uint64_t mostBytes) : m_mostBytes(mostBytes) {}
 
-    template <class Position>
-    ORVALIS_ALWAYS_INLINE void StartRow(LineBuffer& out, Position&& position)
+    template <class Row>
+    ORVALIS_ALWAYS_INLINE void StartRow(LineBuffer& out, const Row& row)
     {
         if (m_rows > 0) {
             out.Append(ShortText(",\n("));
             return;
         }
-        m_start = position();
+        m_start = row.Position();
         out.Append(m_insert);
         out.Append('(');
     }
@@ -73,14 +73,13 @@ class SqlCountedInserts : public SqlInserts {
 public:
     SqlCountedInserts(std::uint32_t mostRows, std::uint64_t mostBytes) : SqlInserts(mostBytes), m_mostRows(mostRows) {}
 
-    template <class Position, class Values, class MemoBytes>
-    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, Position&& position, Values&& values,
-                                      MemoBytes&& /*memoBytes*/)
+    template <class Row>
+    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, const Row& row)
     {
-        StartRow(out, position);
-        values();
+        StartRow(out, row);
+        row.Values();
         out.Append(')');
-        if (++m_rows == m_mostRows || position() - m_start >= m_mostBytes)
+        if (++m_rows == m_mostRows || row.Position() - m_start >= m_mostBytes)
             End(out);
     }
 
@@ -106,27 +105,27 @@ public:
         m_memos = memos;
     }
 
-    template <class Position, class Values, class MemoBytes>
-    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, Position&& position, Values&& values, MemoBytes&& memoBytes)
+    template <class Row>
+    ORVALIS_ALWAYS_INLINE void Append(LineBuffer& out, const Row& row)
     {
         // A row that makes the statement too long becomes the first of the
         // next; one that a memo may send to the file in part while it is
         // written is told by the most it can take.
         bool told = false;
-        const std::uint64_t rowStart = position();
+        const std::uint64_t rowStart = row.Position();
         if (m_memos) {
-            const std::uint64_t most = m_recordBytes + memoBytes();
+            const std::uint64_t most = m_recordBytes + row.MemoBytes();
             told = out.Size() + most >= m_blockBytes;
             if (told && m_rows > 0 && rowStart - m_start + most + 4 > m_mostBytes)
                 End(out);
         }
-        StartRow(out, position);
-        values();
+        StartRow(out, row);
+        row.Values();
         out.Append(')');
         // The ",\n" before the row becomes the end of one statement and the
         // start of the next, ";\n" counted.
-        if (!told && m_rows > 0 && position() - m_start + 2 > m_mostBytes) {
-            out.Replace(static_cast<size_t>(rowStart - (position() - out.Size())), 2, ";\n" + m_insert);
+        if (!told && m_rows > 0 && row.Position() - m_start + 2 > m_mostBytes) {
+            out.Replace(static_cast<size_t>(rowStart - (row.Position() - out.Size())), 2, ";\n" + m_insert);
             m_start = rowStart + 2;
             m_rows = 0;
         }

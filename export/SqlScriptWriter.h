@@ -41,6 +41,10 @@ protected:
     void AppendEnd(const mDBase& table, LineBuffer& out) override;
 
 private:
+    struct Row; // the loaded record, as its batching writes it
+    template <class Batching>
+    void AppendRow(Batching& rows, const mDBase& table, LineBuffer& out);
+
     bool m_partOfScript = false;
     SqlTable m_table;
     SqlRowBatching m_rows;

@@ -50,7 +50,9 @@ void SqlValueWriter::PrepareColumns(const mDBase& table, const std::vector<SqlCo
     for (const SqlColumn& column : columns) {
         const FieldDescriptor& field = *column.Descriptor;
         const auto width = static_cast<std::uint32_t>(table.FieldView(field).size());
-        const Writes writes = column.Nullable || column.VarLength ? Writes::ThroughBuffer : WritingOf(column, width);
+        Writes writes = column.Nullable || column.VarLength ? Writes::ThroughBuffer : WritingOf(column, width);
+        if (writes == Writes::Characters)
+            writes = Writes::SampledCharacters;
         m_writings.push_back({ &column, writes, std::min<std::uint32_t>(field.Offset, table.GetRecordLength()), width,
                                SqlTextSample() });
     }
@@ -104,13 +106,25 @@ void SqlValueWriter::AppendValue(const mDBase& table, const SqlColumn& column, L
     }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
     if (const Writes writes = WritingOf(column, stored.size()); writes != Writes::ThroughBuffer) {
-        out.Keep(WriteValue(writes, column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
+        out.Keep(WriteValue(writes, nullptr, column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
         return;
     }
     if (column.Value == SqlValue::Characters || column.Value == SqlValue::OtherText)
         AppendCharacters(out, stored, i);
     else
         AppendOtherValue(table, column, out);
+}
+
+// A text column's first texts, written in words, tell how its others are
+// written best.
+char* SqlValueWriter::WriteSampledCharacters(ColumnWriting& writing, std::string_view stored, char* to)
+{
+    if (writing.Sample.Add(stored, m_forms->Marked))
+        writing.Do = Writes::CharacterBytes;
+    else if (!writing.Sample.Sampling())
+        writing.Do = Writes::Characters;
+    return WriteCharacters(to, stored, writing.Column->Field,
+                           writing.Do == Writes::CharacterBytes ? Reading::Bytes : Reading::Words);
 }
 
 // How a column's value of so many stored bytes is written.
@@ -141,6 +155,13 @@ ORVALIS_ALWAYS_INLINE void SqlValueWriter::AppendQuote(LineBuffer& out) const
 void SqlValueWriter::AppendNoValue(LineBuffer& out, Decoded decoded, int field)
 {
     out.Keep(WriteNoValue(out.Claim(sizeof m_spelling.Null.Bytes), decoded, field));
+}
+
+char* SqlValueWriter::WriteNoValue(char* to, Decoded decoded, int field)
+{
+    if (decoded == Decoded::Invalid)
+        Warn(ExportWarnings::InvalidValue, field);
+    return Put(to, m_spelling.Null);
 }
 
 // The texts WriteCharacters does not write: converted first, or perhaps in

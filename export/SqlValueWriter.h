@@ -37,7 +37,8 @@ protected:
     // How each column is written, decided once for the table; the columns
     // are kept until the next table.
     void PrepareColumns(const mDBase& table, const std::vector<SqlColumn>& columns);
-    // The loaded record's values, one for each column, between separators.
+    // The loaded record's values, one for each column, between separators
+    // (a table has a column at least).
     void AppendValues(const mDBase& table, LineBuffer& out);
     // The most a row of the record takes, its memos apart: its values, the
     // separators and two bytes around them.
@@ -54,10 +55,18 @@ private:
     // MostBytes and kSlack more. Each returns the end of what it wrote.
     // The others go through the buffer.
     static constexpr size_t kSlack = 32;
-    enum class Writes : std::uint8_t { Characters, CharacterBytes, Number, Date, Logical, ThroughBuffer };
+    // Characters, of a column whose first texts are sampled (see
+    // SqlTextSample), become words or bytes once they are.
+    enum class Writes : std::uint8_t {
+        Characters, CharacterBytes, SampledCharacters, Number, Date, Logical, ThroughBuffer
+    };
     using Reading = SqlByteForms::Reading;
     Writes WritingOf(const SqlColumn& column, size_t stored) const;
-    char* WriteValue(Writes writes, const SqlColumn& column, std::string_view stored, char* to);
+    struct ColumnWriting;
+    // writing: where the value's column is sampled; null elsewhere.
+    char* WriteValue(Writes writes, ColumnWriting* writing, const SqlColumn& column, std::string_view stored,
+                     char* to);
+    char* WriteSampledCharacters(ColumnWriting& writing, std::string_view stored, char* to);
     char* WriteCharacters(char* to, std::string_view stored, int field, Reading reading);
     char* WriteNumber(const SqlColumn& column, std::string_view stored, char* to);
     char* WriteDecodedNumber(const SqlColumn& column, std::string_view stored, char* to);
@@ -138,32 +147,28 @@ ORVALIS_ALWAYS_INLINE void SqlValueWriter::AppendValues(const mDBase& table, Lin
 {
     // Room for the whole row claimed once, the values written in it; a
     // value of any length goes through the buffer, and the room is claimed
-    // again after it.
+    // again after it. A separator follows every value, the last taken back.
     const char separator = m_separator;
     const char* const record = table.RecordBytes();
     ColumnWriting* const first = m_writings.data();
     ColumnWriting* const end = first + m_writings.size();
     char* to = out.Claim(m_rowBytes);
     for (ColumnWriting* column = first; column != end; ++column) {
-        if (column != first)
-            *to++ = separator;
         if (column->Do != Writes::ThroughBuffer) {
             const std::string_view stored(record + column->Offset, column->Width);
-            if (column->Do == Writes::Characters && column->Sample.Sampling() &&
-                column->Sample.Add(stored, m_forms->Marked))
-                column->Do = Writes::CharacterBytes;
-            to = WriteValue(column->Do, *column->Column, stored, to);
-            continue;
+            to = WriteValue(column->Do, column, *column->Column, stored, to);
+        } else {
+            out.Keep(to);
+            AppendValue(table, *column->Column, out);
+            to = out.Claim(m_rowBytes);
         }
-        out.Keep(to);
-        AppendValue(table, *column->Column, out);
-        to = out.Claim(m_rowBytes);
+        *to++ = separator;
     }
-    out.Keep(to);
+    out.Keep(to - 1);
 }
 
-ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteValue(Writes writes, const SqlColumn& column,
-                                                      std::string_view stored, char* to)
+ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteValue(Writes writes, ColumnWriting* writing,
+                                                      const SqlColumn& column, std::string_view stored, char* to)
 {
     const int i = column.Field;
     switch (writes) {
@@ -174,7 +179,10 @@ ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteValue(Writes writes, const SqlC
         const Decoded decoded = DecodeDate(stored, date);
         if (decoded != Decoded::Value)
             return WriteNoValue(to, decoded, i);
-        return WriteQuote(WriteDateDigits(WriteQuote(to), stored.data()));
+        // Read before the quote is written, which might be the record's
+        // bytes for all the compiler knows.
+        const std::uint64_t digits = LoadWord(stored.data());
+        return WriteQuote(WriteDateDigits(WriteQuote(to), digits));
     }
     case Writes::Logical: {
         bool value = false;
@@ -185,6 +193,8 @@ ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteValue(Writes writes, const SqlC
     }
     case Writes::CharacterBytes:
         return WriteCharacters(to, stored, i, Reading::Bytes);
+    case Writes::SampledCharacters:
+        return WriteSampledCharacters(*writing, stored, to);
     default:
         return WriteCharacters(to, stored, i, Reading::Words);
     }
@@ -194,13 +204,6 @@ ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteQuote(char* to) const
 {
     *to = m_spelling.Quote;
     return to + (m_spelling.Quote ? 1 : 0);
-}
-
-ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteNoValue(char* to, Decoded decoded, int field)
-{
-    if (decoded == Decoded::Invalid)
-        Warn(ExportWarnings::InvalidValue, field);
-    return Put(to, m_spelling.Null);
 }
 
 ORVALIS_ALWAYS_INLINE char* SqlValueWriter::WriteNumber(const SqlColumn& column, std::string_view stored, char* to)

@@ -5,10 +5,28 @@
 #include "export/SqlNames.h"
 #include "export/SqlTableDescription.h"
 
+struct SqlScriptWriter::Row {
+    SqlScriptWriter& Writer;
+    const mDBase& Table;
+    LineBuffer& Out;
+
+    ORVALIS_ALWAYS_INLINE std::uint64_t Position() const { return Writer.Position(Out); }
+    ORVALIS_ALWAYS_INLINE void Values() const { Writer.AppendValues(Table, Out); }
+    std::uint64_t MemoBytes() const { return Writer.FindMemos(Table); }
+};
+
+template <class Batching>
+void SqlScriptWriter::AppendRowOf(SqlScriptWriter& writer, const mDBase& table, LineBuffer& out)
+{
+    std::get_if<Batching>(&writer.m_rows)->Append(out, Row{ writer, table, out });
+}
+
 SqlScriptWriter::SqlScriptWriter(std::unique_ptr<const SqlDialect> dialect, std::string tableName,
                                  const CodePageConverter& converter)
     : SqlValueWriter(std::move(dialect), converter),
-      m_rows(MakeRowBatching(Dialect().Rows(), kBlockSize))
+      m_rows(MakeRowBatching(Dialect().Rows(), kBlockSize)),
+      m_appendRow(std::visit(
+          [](auto& rows) -> AppendRowFunction { return &AppendRowOf<std::decay_t<decltype(rows)>>; }, m_rows))
 {
     m_table.Name = SqlNames::Fitted(Dialect(), tableName);
 }
@@ -30,31 +48,9 @@ void SqlScriptWriter::AppendStart(const mDBase& /*table*/, LineBuffer& out)
     std::visit([&](auto& rows) { rows.Begin(Dialect().InsertInto(m_table)); }, m_rows);
 }
 
-struct SqlScriptWriter::Row {
-    SqlScriptWriter& Writer;
-    const mDBase& Table;
-    LineBuffer& Out;
-
-    ORVALIS_ALWAYS_INLINE std::uint64_t Position() const { return Writer.Position(Out); }
-    ORVALIS_ALWAYS_INLINE void Values() const { Writer.AppendValues(Table, Out); }
-    std::uint64_t MemoBytes() const { return Writer.FindMemos(Table); }
-};
-
-template <class Batching>
-__attribute__((noinline)) void SqlScriptWriter::AppendRow(Batching& rows, const mDBase& table, LineBuffer& out)
-{
-    rows.Append(out, Row{ *this, table, out });
-}
-
 void SqlScriptWriter::AppendRecord(const mDBase& table, LineBuffer& out)
 {
-    // The batching chosen for the table, each inline with the row's values.
-    if (auto* const copy = std::get_if<SqlCopyRows>(&m_rows))
-        AppendRow(*copy, table, out);
-    else if (auto* const counted = std::get_if<SqlCountedInserts>(&m_rows))
-        AppendRow(*counted, table, out);
-    else
-        AppendRow(*std::get_if<SqlBoundedInserts>(&m_rows), table, out);
+    m_appendRow(*this, table, out);
 }
 
 void SqlScriptWriter::AppendEnd(const mDBase& /*table*/, LineBuffer& out)

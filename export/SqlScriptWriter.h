@@ -42,10 +42,14 @@ protected:
 
 private:
     struct Row; // the loaded record, as its batching writes it
+    // A row in the table's batching, with its values inline: a function for
+    // each batching, chosen once, that none weighs on the others' rows.
+    using AppendRowFunction = void (*)(SqlScriptWriter& writer, const mDBase& table, LineBuffer& out);
     template <class Batching>
-    void AppendRow(Batching& rows, const mDBase& table, LineBuffer& out);
+    static void AppendRowOf(SqlScriptWriter& writer, const mDBase& table, LineBuffer& out);
 
     bool m_partOfScript = false;
     SqlTable m_table;
     SqlRowBatching m_rows;
+    const AppendRowFunction m_appendRow;
 };

@@ -1,3 +1,5 @@
+// Scripts for MySQL and MariaDB: row sizes, loading under another name, size-bounded INSERTs.
+
 #include "export/SqlDialect.h"
 
 #include "table/mDBase.h"

@@ -1,3 +1,5 @@
+// Scripts for PostgreSQL: its types, and the rows as COPY's text.
+
 #include "export/SqlDialect.h"
 
 #include "export/CopyText.h"

@@ -1,3 +1,5 @@
+// The statements the dialects share, and the dialect of each name.
+
 #include "export/SqlDialect.h"
 
 #include "framework/Utf8.h"

@@ -1,5 +1,9 @@
 #pragma once
 
+// What differs between the databases a script is written for, and the table,
+// columns and keys it describes to them. Classes: SqlDialect, SqlColumn, SqlKey,
+// SqlTable, SqlRows, SqlHexTexts, SqlSpelling.
+
 #include "export/FieldValue.h"
 #include "export/LineBuffer.h"
 #include "table/KeyKind.h"

@@ -1,3 +1,5 @@
+// Scripts for SQLite: type affinities, counted INSERTs and texts of many carriage returns in hexadecimal.
+
 #include "export/SqlDialect.h"
 
 #include <cmath>

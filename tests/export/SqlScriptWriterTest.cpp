@@ -1,5 +1,5 @@
-// SQL scripts in each dialect: the whole script of a small table, texts that
-// every path writes alike, and tables no database can take.
+// SQL scripts in each dialect: the whole script of a small table, texts and
+// numbers that every path writes alike, names, and statements' sizes.
 
 #include "export/SqlScriptWriter.h"
 #include "framework/CodePage.h"
@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -262,40 +261,6 @@ TEST_F(SqlScriptWriterTest, NamesAreCutAtACharacterToWhatEachDatabaseKeeps)
               std::string::npos);
 }
 
-TEST_F(SqlScriptWriterTest, MySqlCharacterFieldsAreVarcharWhileTheRowFits)
-{
-    // InnoDB keeps about 8,126 bytes of a row in its page, 4 a character;
-    // the server takes rows of up to 65,535 bytes; VARCHAR takes up to
-    // 16,383 characters, TEXT 65,535 bytes.
-    const auto fields = [](int count, std::uint16_t length) {
-        TableBuilder table;
-        for (int i = 0; i < count; ++i)
-            table.Field("C" + std::to_string(i), 'C', length);
-        return table.Field("N", 'N', 10, 2).Record({});
-    };
-    const struct {
-        const char* what;
-        TableBuilder table;
-        const char* first;
-        const char* last;
-    } cases[] = {
-        { "a few", fields(10, 40), "VARCHAR(40)", "VARCHAR(40)" },
-        { "past the page", fields(150, 24), "VARCHAR(24)", "TEXT" },
-        { "past the server's row", fields(60, 300), "VARCHAR(300)", "TEXT" },
-        { "longer than a VARCHAR", fields(1, 20000), "TEXT", "TEXT" },
-        { "longer than a TEXT", fields(1, 30000), "MEDIUMTEXT", "MEDIUMTEXT" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string script = Script(c.table, "mysql");
-        const size_t first = script.find("`c0` "), last = script.find(",\n    `n` ");
-        ASSERT_NE(last, std::string::npos);
-        EXPECT_EQ(script.substr(first + 5, std::strlen(c.first) + 1), c.first + std::string(","));
-        EXPECT_EQ(script.substr(last - std::strlen(c.last), std::strlen(c.last)), c.last);
-        EXPECT_NE(script.find("`n` DECIMAL(10,2)"), std::string::npos);
-    }
-}
-
 TEST_F(SqlScriptWriterTest, MySqlStatementsAreAtMostOneMebibyte)
 {
     // Memos of 100,000 bytes and one of 1,500,000, which takes a statement of
@@ -339,34 +304,6 @@ TEST_F(SqlScriptWriterTest, MySqlStatementsAreAtMostOneMebibyte)
             at = end;
         }
         EXPECT_EQ(rows, c.rows);
-    }
-}
-
-TEST_F(SqlScriptWriterTest, TablesNoDatabaseTakesFailNamingTheFile)
-{
-    TableBuilder wide;
-    for (int i = 0; i < 2001; ++i)
-        wide.Field("C" + std::to_string(i), 'C', 1);
-    const struct {
-        const char* what;
-        TableBuilder table;
-        const char* message;
-    } cases[] = {
-        { "no fields", TableBuilder().RawRecord(" "), "no tiene campos" },
-        { "more columns than any dialect takes", wide, "campos y la base de datos admite" },
-    };
-    for (const auto& c : cases) {
-        for (const char* dialect : { "postgresql", "sqlite", "mysql" }) {
-            SCOPED_TRACE(std::string(c.what) + ", " + dialect);
-            try {
-                Script(c.table, dialect);
-                ADD_FAILURE() << "no exception";
-            } catch (const CFileException& e) {
-                const std::string message = e.GetErrorMessage().GetString();
-                EXPECT_NE(message.find(c.message), std::string::npos) << message;
-                EXPECT_NE(message.find(dir.File("tabla.dbf")), std::string::npos) << message;
-            }
-        }
     }
 }
 

@@ -8,11 +8,12 @@
 //
 //     inline constexpr auto kNoFields = Ansi("La tabla no tiene campos…");
 //     inline constexpr auto kNoRecord = AnsiFormat<const char*, unsigned>("No hay ningún registro %s de %u.");
+//     message.Format(kNoRecord, typed, count);
 //
 // A character Windows-1252 cannot hold, ill-formed UTF-8, or a format whose
 // conversions do not fit its argument types is a compile error: the
 // conversion throws, and a throw cannot be evaluated while compiling. So the
-// constants must be constexpr.
+// constants must be constexpr (or written with ANSI_TEXT below).
 
 #include <cstddef>
 #include <stdexcept>
@@ -201,6 +202,14 @@ constexpr AnsiFormatText<N, Args...> AnsiFormat(const char (&utf8)[N])
 {
     return AnsiFormatText<N, Args...>(utf8);
 }
+
+// A literal's Windows-1252 bytes where a named constant would be in the way,
+// as in a message raised with an exception: a const char* to bytes converted
+// while compiling, which live as long as the program.
+//
+//     throw CFileException(CFileException::invalidFile, path, 0, ANSI_TEXT("El índice %s está dañado."));
+#define ANSI_TEXT(utf8) \
+    ([]() -> const char* { static constexpr auto ansiText = Ansi(utf8); return ansiText.c_str(); }())
 
 // Every character of Windows-1252's upper half comes out as its byte.
 static_assert(Ansi("€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ"

@@ -42,6 +42,19 @@ void CString::Format(const char* format, ...)
     va_end(args);
 }
 
+// The compiler cannot read these formats, so the warning for a format that is
+// not a literal stays off here: AnsiFormat checked each one when it was made.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+void CString::FormatChecked(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    FormatV(format, args);
+    va_end(args);
+}
+#pragma GCC diagnostic pop
+
 void CString::FormatV(const char* format, va_list args)
 {
     // Measure first, then write into a buffer of the exact size.

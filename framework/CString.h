@@ -1,14 +1,18 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #if defined(__MINGW32__)
 #define ORVALIS_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #else
 #define ORVALIS_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #endif
+
+template <std::size_t N, class... Args> class AnsiFormatText;
 
 // A counted single-byte string in the system's ANSI code page. It may hold
 // NUL bytes anywhere; its length counts them. A NUL always follows the last
@@ -38,6 +42,13 @@ public:
     // Replaces the text with printf-style output; the result may be of any length.
     void Format(const char* format, ...) ORVALIS_PRINTF(2, 3);
     void FormatV(const char* format, va_list args) ORVALIS_PRINTF(2, 0);
+    // The same with a format of framework/AnsiText.h, checked when it was made;
+    // each argument is converted to the type the format was made for.
+    template <std::size_t N, class... Args>
+    void Format(const AnsiFormatText<N, Args...>& format, std::decay_t<Args>... args)
+    {
+        FormatChecked(format.c_str(), args...);
+    }
 
     // Replaces every occurrence of old by replacement; returns the count.
     int Replace(std::string_view old, std::string_view replacement);
@@ -59,6 +70,8 @@ public:
     friend CString operator+(CString a, char b) { return a += b; }
 
 private:
+    void FormatChecked(const char* format, ...);
+
     std::string m_bytes;
 };
 

@@ -2,6 +2,7 @@
 #include "app/FindDialog.h"
 
 #include "app/Resource.h"
+#include "app/WindowMessages.h"
 #include "framework/CWinApp.h"
 
 FindDialog::FindDialog(std::wstring text, CWnd* parent) : CDialog(IDD_FIND, parent), Text(std::move(text))
@@ -24,7 +25,7 @@ void FindDialog::OnOK()
     std::wstring typed(static_cast<size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
     typed.resize(static_cast<size_t>(::GetWindowTextW(edit, typed.data(), static_cast<int>(typed.size()))));
     if (typed.empty()) {
-        AfxMessageBox("Escriba el texto que busca.", MB_OK | MB_ICONEXCLAMATION);
+        AfxMessageBox(kFindNothingTyped, MB_OK | MB_ICONEXCLAMATION);
         ::SetFocus(edit);
         return;
     }

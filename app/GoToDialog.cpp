@@ -2,9 +2,8 @@
 #include "app/GoToDialog.h"
 
 #include "app/Resource.h"
+#include "app/WindowMessages.h"
 #include "framework/CWinApp.h"
-
-#include <cstdio>
 
 GoToDialog::GoToDialog(std::uint32_t recordCount, std::uint32_t current, CWnd* parent)
     : CDialog(IDD_GOTO, parent), Record(current), m_count(recordCount)
@@ -32,8 +31,8 @@ std::uint32_t GoToDialog::Parse(const CString& text, std::uint32_t count)
 BOOL GoToDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    char prompt[64];
-    std::snprintf(prompt, sizeof prompt, "&N\xFAmero de registro (de 1 a %u):", m_count);
+    CString prompt;
+    prompt.Format(kGoToPrompt, m_count);
     ::SetDlgItemTextA(m_hWnd, IDC_GOTO_PROMPT, prompt);
     if (Record > 0)
         ::SetDlgItemInt(m_hWnd, IDC_GOTO_NUMBER, Record, FALSE);
@@ -51,9 +50,9 @@ void GoToDialog::OnOK()
     if (record == 0) {
         CString message;
         if (CString(typed).View().find_first_not_of(' ') == std::string_view::npos)
-            message.Format("Escriba un n\xFAmero de registro, de 1 a %u.", m_count);
+            message.Format(kGoToNothingTyped, m_count);
         else
-            message.Format("No hay ning\xFAn registro %s: la tabla tiene registros de 1 a %u.", typed, m_count);
+            message.Format(kGoToNoSuchRecord, typed, m_count);
         AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
         ::SetFocus(edit);
         ::SendMessageA(edit, EM_SETSEL, 0, -1);

@@ -4,6 +4,7 @@
 #include "app/CodePageMenu.h"
 #include "app/ExportFormatDialog.h"
 #include "app/Resource.h"
+#include "app/WindowMessages.h"
 #include "export/JsonLinesWriter.h"
 #include "export/SqlScriptWriter.h"
 #include "export/TextExportWriter.h"
@@ -157,8 +158,7 @@ HCURSOR MainDialog::OnQueryDragIcon()
 
 void MainDialog::OnOpen()
 {
-    CFileDialog dialog(TRUE, ".dbf", "dbf", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                       "DBase files (*.dbf)|*.dbf||");
+    CFileDialog dialog(TRUE, ".dbf", "dbf", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kOpenTypes);
     if (dialog.DoModal() != IDOK)
         return;
 
@@ -181,7 +181,7 @@ void MainDialog::OpenTable(const CString& path, const CString& fileName)
     if (!opened) {
         ClearTableView();
         CString message;
-        message.Format("No se encuentra el archivo %s.", fileName.GetString());
+        message.Format(kFileNotFound, fileName);
         AfxMessageBox(message, MB_OK | MB_ICONSTOP);
         return;
     }
@@ -200,7 +200,7 @@ void MainDialog::OpenTable(const CString& path, const CString& fileName)
         try {
             Table.OpenMemo();
         } catch (const CFileException& e) {
-            unreadable.push_back(e.GetErrorMessage() + "\nLos campos memo muestran el n\xFAmero de su bloque.");
+            unreadable.push_back(e.GetErrorMessage() + "\n" + kMemosShowBlocks);
         }
     }
 
@@ -210,7 +210,7 @@ void MainDialog::OpenTable(const CString& path, const CString& fileName)
     const std::uint32_t count = Table.Table().GetRecordCount();
     RecordList.SetItemCountEx(static_cast<int>(std::min<std::uint32_t>(count, INT_MAX)),
                               LVSICF_NOINVALIDATEALL);
-    CaptionText.Format("%s - %u registros", fileName.GetString(), count);
+    CaptionText.Format(kCaption, fileName, count);
     UpdateData(FALSE);
 
     ReportOpening();
@@ -233,16 +233,13 @@ void MainDialog::ReportOpening()
         CString message;
         switch (warning.What) {
         case OpenedTable::Warning::UnknownCpg:
-            message.Format("El archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida; "
-                           "la tabla se muestra con sus bytes tal cual.", warning.File.c_str());
+            message.Format(kUnknownCpg, warning.File.c_str());
             break;
         case OpenedTable::Warning::UnsupportedCodePage:
-            message.Format("La tabla %s est\xE1 en la p\xE1gina de c\xF3" "digos %u, que este sistema no tiene; "
-                           "se muestra con sus bytes tal cual.", warning.File.c_str(), warning.CodePage);
+            message.Format(kUnsupportedCodePage, warning.File.c_str(), warning.CodePage);
             break;
         case OpenedTable::Warning::NoLongNames:
-            message.Format("Tabla %s: %s; se muestran los nombres que guarda la tabla.", warning.File.c_str(),
-                           warning.Detail.GetString());
+            message.Format(kNoLongNames, warning.File.c_str(), warning.Detail);
             break;
         case OpenedTable::Warning::AssumedWindows1252:
             continue; // the window shows such a table in the system's code page
@@ -267,16 +264,10 @@ void MainDialog::OnNextControl()
 
 namespace {
 
-// The save dialog's types, numbered as its filter counts them: the text
-// layouts first, then the typed outputs, each written as orvalis-export
-// writes it with its option (--xlsx, --jsonl, --sql=...). The dialog gives a
-// name typed without an extension the chosen type's.
-const char kSaveTypes[] = "Archivo de texto (*.txt)|*.txt|"
-                          "Libro de Excel (*.xlsx)|*.xlsx|"
-                          "JSON Lines (*.jsonl)|*.jsonl|"
-                          "Script SQL para PostgreSQL (*.sql)|*.sql|"
-                          "Script SQL para SQLite (*.sql)|*.sql|"
-                          "Script SQL para MySQL/MariaDB (*.sql)|*.sql||";
+// The save dialog's types (kSaveTypes), numbered as its filter counts them:
+// the text layouts first, then the typed outputs, each written as
+// orvalis-export writes it with its option (--xlsx, --jsonl, --sql=...). The
+// dialog gives a name typed without an extension the chosen type's.
 enum SaveType : DWORD { kTextType = 1, kWorkbookType, kJsonLinesType, kPostgreSqlType, kSqliteType, kMySqlType };
 
 } // namespace
@@ -289,7 +280,7 @@ void MainDialog::OnExport()
         // with the wait cursor ended and an earlier file kept as it was.
         if (save.m_ofn.nFilterIndex > kTextType) {
             if (!Table.IsOpen()) {
-                AfxMessageBox("No hay ninguna tabla abierta que exportar.", MB_OK | MB_ICONSTOP);
+                AfxMessageBox(kNothingToExport, MB_OK | MB_ICONSTOP);
                 return;
             }
             CWaitCursor wait;
@@ -303,7 +294,7 @@ void MainDialog::OnExport()
             }
         }
     }
-    AfxMessageBox("Done", MB_OK | MB_ICONEXCLAMATION);
+    AfxMessageBox(kExportDone, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void MainDialog::ExportTyped(DWORD type, const CString& path)
@@ -464,7 +455,7 @@ HMENU MainDialog::CreateListMenu()
 {
     HMENU menu = ::CreatePopupMenu();
     ::AppendMenuW(menu, MF_POPUP | (Table.IsOpen() ? MF_ENABLED : MF_GRAYED),
-                  reinterpret_cast<UINT_PTR>(CodePageMenu::Create(Table.CodePage())), L"C\u00F3digo de p\u00E1gina");
+                  reinterpret_cast<UINT_PTR>(CodePageMenu::Create(Table.CodePage())), kMenuCodePage);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     Records.AppendMenuItems(menu);
     return menu;
@@ -508,8 +499,7 @@ void MainDialog::ShowInCodePage(unsigned codePage)
         Table.SetCodePage(codePage);
     } catch (const CCodePageException& e) {
         CString message;
-        message.Format("Este sistema no tiene la p\xE1gina de c\xF3" "digos %u; la tabla se sigue mostrando como antes.",
-                       e.CodePage());
+        message.Format(kCodePageMissing, e.CodePage());
         AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION);
         return;
     }

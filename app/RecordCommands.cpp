@@ -9,6 +9,7 @@
 #include "app/RecordViewDialog.h"
 #include "app/Resource.h"
 #include "app/SearchProgress.h"
+#include "app/WindowMessages.h"
 #include "framework/CWinApp.h"
 
 #include <cwchar>
@@ -20,12 +21,12 @@ void RecordCommands::AppendMenuItems(HMENU menu) const
     const UINT onRecord = SelectedRecord() != 0 ? MF_ENABLED : MF_GRAYED;
     const UINT onTable = HasRecords() ? MF_ENABLED : MF_GRAYED;
     const UINT again = HasRecords() && !m_findText.empty() ? MF_ENABLED : MF_GRAYED;
-    ::AppendMenuW(menu, MF_STRING | onRecord, ID_RECORD_COPY, L"Copiar\tCtrl+C");
-    ::AppendMenuW(menu, MF_STRING | onRecord, ID_RECORD_VIEW, L"Ver registro\u2026\tAlt+Intro");
+    ::AppendMenuW(menu, MF_STRING | onRecord, ID_RECORD_COPY, kMenuCopy);
+    ::AppendMenuW(menu, MF_STRING | onRecord, ID_RECORD_VIEW, kMenuView);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING | onTable, ID_RECORD_GOTO, L"Ir al registro\u2026\tCtrl+G");
-    ::AppendMenuW(menu, MF_STRING | onTable, ID_RECORD_FIND, L"Buscar\u2026\tCtrl+F");
-    ::AppendMenuW(menu, MF_STRING | again, ID_RECORD_FIND_NEXT, L"Buscar siguiente\tF3");
+    ::AppendMenuW(menu, MF_STRING | onTable, ID_RECORD_GOTO, kMenuGoTo);
+    ::AppendMenuW(menu, MF_STRING | onTable, ID_RECORD_FIND, kMenuFind);
+    ::AppendMenuW(menu, MF_STRING | again, ID_RECORD_FIND_NEXT, kMenuFindNext);
 }
 
 std::uint32_t RecordCommands::SelectedRecord() const
@@ -69,7 +70,7 @@ void RecordCommands::Copy()
         values.push_back(memo ? m_dialog.FullText(record, field) : m_dialog.CellText(record, field));
     }
     if (!RecordClipboard::Put(m_dialog.GetSafeHwnd(), RecordClipboard::Text(titles, values)))
-        AfxMessageBox("No se pudo copiar el registro: otro programa tiene el portapapeles.", MB_OK | MB_ICONSTOP);
+        AfxMessageBox(kCopyFailed, MB_OK | MB_ICONSTOP);
 }
 
 void RecordCommands::GoTo()
@@ -118,7 +119,7 @@ void RecordCommands::FindFromSelection()
     if (found != 0)
         ShowRecord(found);
     else
-        AfxMessageBox((L"No se encontr\u00F3 \u00AB" + m_findText + L"\u00BB.").c_str(), MB_OK | MB_ICONINFORMATION);
+        AfxMessageBox(NotFoundText(m_findText).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void RecordCommands::View()
@@ -130,7 +131,7 @@ void RecordCommands::View()
     for (int field = 0; field < m_table.Table().GetFieldCount(); ++field)
         fields.push_back({ m_list.GetColumnTitle(field), m_dialog.FullText(record, field) });
     wchar_t title[64];
-    std::swprintf(title, std::size(title), L"Registro %u de %u", record, m_table.Table().GetRecordCount());
+    std::swprintf(title, std::size(title), kRecordViewTitle, record, m_table.Table().GetRecordCount());
     RecordViewDialog box(title, std::move(fields), &m_dialog);
     box.DoModal();
 }

@@ -2,6 +2,7 @@
 #include "app/SearchProgress.h"
 
 #include "app/Resource.h"
+#include "app/WindowMessages.h"
 #include "framework/CWinApp.h"
 
 unsigned SearchProgress::DelayMs = 500;
@@ -40,7 +41,7 @@ void SearchProgress::Show()
                                  &SearchProgress::BoxProc, reinterpret_cast<LPARAM>(this));
     if (!m_box)
         return;
-    const std::wstring line = L"Buscando \u00AB" + m_text + L"\u00BB\u2026";
+    const std::wstring line = SearchingText(m_text);
     ::SetDlgItemTextW(m_box, IDC_SEARCH_TEXT, line.c_str());
     ::SendDlgItemMessageW(m_box, IDC_SEARCH_BAR, PBM_SETRANGE32, 0, 1000);
     // As a modal box would: the owner takes no input meanwhile.

@@ -1,5 +1,6 @@
 #include "framework/CDataExchange.h"
 
+#include "framework/AnsiText.h"
 #include "framework/CDialog.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
@@ -103,7 +104,7 @@ void DDV_MaxChars(CDataExchange* dx, const CString& value, int count)
     }
     if (value.GetLength() <= count)
         return;
-    CString message("No introduzca m\xE1s de %1 caracteres.");
+    CString message(ANSI_TEXT("No introduzca más de %1 caracteres."));
     CString number;
     number.Format("%d", count);
     message.Replace("%1", number.View());

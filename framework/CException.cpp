@@ -1,5 +1,7 @@
 #include "framework/CException.h"
 
+#include "framework/AnsiText.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -13,12 +15,12 @@ const char* StandardMessage(CFileException::Cause cause)
 {
     switch (cause) {
     case CFileException::fileNotFound:     return "No se encuentra el archivo %s.";
-    case CFileException::badPath:          return "La ruta del archivo %s no es v\xE1lida.";
+    case CFileException::badPath:          return ANSI_TEXT("La ruta del archivo %s no es válida.");
     case CFileException::accessDenied:     return "Acceso denegado al archivo %s.";
-    case CFileException::sharingViolation: return "El archivo %s est\xE1 en uso por otro programa.";
+    case CFileException::sharingViolation: return ANSI_TEXT("El archivo %s está en uso por otro programa.");
     case CFileException::diskFull:         return "No queda espacio en el disco para el archivo %s.";
-    case CFileException::endOfFile:        return "Se intent\xF3 leer m\xE1s all\xE1 del final del archivo %s.";
-    case CFileException::invalidFile:      return "El archivo %s no es v\xE1lido.";
+    case CFileException::endOfFile:        return ANSI_TEXT("Se intentó leer más allá del final del archivo %s.");
+    case CFileException::invalidFile:      return ANSI_TEXT("El archivo %s no es válido.");
     case CFileException::none:
     case CFileException::genericException: break;
     }
@@ -90,5 +92,5 @@ CFileException::Cause CFileException::OsErrorToCause(long osError)
 
 CString CResourceException::GetErrorMessage() const
 {
-    return "No se pudo crear un recurso gr\xE1" "fico del sistema.";
+    return ANSI_TEXT("No se pudo crear un recurso gráfico del sistema.");
 }

@@ -1,5 +1,6 @@
 #include "framework/CWnd.h"
 
+#include "framework/AnsiText.h"
 #include "framework/CDC.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
@@ -62,9 +63,9 @@ void detail::ReportCurrentException() noexcept
     } catch (const CException& e) {
         ReportException(e);
     } catch (const std::bad_alloc&) {
-        ReportText("No hay memoria suficiente para completar la operaci\xF3n.");
+        ReportText(ANSI_TEXT("No hay memoria suficiente para completar la operación."));
     } catch (...) {
-        ReportText("Se produjo un error inesperado; la operaci\xF3n no se complet\xF3.");
+        ReportText(ANSI_TEXT("Se produjo un error inesperado; la operación no se completó."));
     }
     reporting = false;
 }

@@ -1,5 +1,6 @@
 #include "framework/CodePage.h"
 
+#include "framework/AnsiText.h"
 #include "framework/Utf8.h"
 
 #include <climits>
@@ -124,8 +125,9 @@ unsigned CodePageFromName(std::string_view name)
 
 CString CCodePageException::GetErrorMessage() const
 {
+    static constexpr auto kCannotConvert = AnsiFormat<unsigned>("La página de códigos %u no se puede convertir a UTF-8.");
     CString message;
-    message.Format("La p\xE1gina de c\xF3" "digos %u no se puede convertir a UTF-8.", m_codePage);
+    message.Format(kCannotConvert, m_codePage);
     return message;
 }
 

@@ -1,5 +1,6 @@
 #include "table/CompressedTable.h"
 
+#include "framework/AnsiText.h"
 #include "table/Crc32.h"
 #include "table/TableFormat.h"
 
@@ -36,7 +37,7 @@ CompressedTable::CompressedTable(std::unique_ptr<CFile> file, const CString& pat
 {
     unsigned char stored[kCrcBytes];
     if (m_file->ReadAt(header.size(), stored, kCrcBytes) < kCrcBytes)
-        ThrowDamagedFile(m_path, "su compresi\xF3n termina antes de su c\xF3" "digo final");
+        ThrowDamagedFile(m_path, ANSI_TEXT("su compresión termina antes de su código final"));
     m_storedCrc = static_cast<std::uint32_t>(LittleEndian<kCrcBytes>(stored));
     m_decoder = std::make_unique<ImplodeDecoder>(*m_file, header.size() + kCrcBytes, m_path);
     m_crc = Crc32(header);
@@ -107,7 +108,7 @@ void CompressedTable::Verify()
     const std::uint64_t length = m_pieceStart + m_piece.size();
     // One byte more than the records is the end-of-file byte, and nothing else.
     if (length > m_recordBytes + 1 || (length == m_recordBytes + 1 && m_lastByte != kEndOfFile))
-        ThrowDamagedFile(m_path, "guarda m\xE1s bytes que los registros que dice su cabecera");
+        ThrowDamagedFile(m_path, ANSI_TEXT("guarda más bytes que los registros que dice su cabecera"));
     if (m_crc != m_storedCrc)
         ThrowDamagedFile(m_path, "su CRC-32 no coincide con el de sus datos");
     m_length = length;

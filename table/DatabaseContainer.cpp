@@ -1,5 +1,6 @@
 #include "table/DatabaseContainer.h"
 
+#include "framework/AnsiText.h"
 #include "framework/CFile.h"
 #include "framework/CodePage.h"
 #include "framework/FilePath.h"
@@ -255,13 +256,13 @@ void DatabaseContainer::CheckNoTables(std::uint16_t headerLength, std::uint16_t 
     // The records the header counts; the last may lack its final byte.
     const std::uint64_t whole = headerLength + std::uint64_t{ LittleEndian<4>(header + 4) } * recordLength;
     if (status.m_size < headerLength)
-        why = "su cabecera est\xE1 cortada";
+        why = ANSI_TEXT("su cabecera está cortada");
     else if (status.m_size + 1 < whole)
-        why = "est\xE1 cortada";
+        why = ANSI_TEXT("está cortada");
     else if (records == 0)
-        why = "no guarda ning\xFAn registro";
+        why = ANSI_TEXT("no guarda ningún registro");
     else if (deleted == records)
-        why = "todos sus registros est\xE1n borrados";
+        why = ANSI_TEXT("todos sus registros están borrados");
     if (why)
         ThrowNotAContainer(m_path, ("La base de datos %s no tiene tablas que se puedan leer: " + std::string(why) + ".").c_str());
 }

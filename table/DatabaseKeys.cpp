@@ -2,6 +2,7 @@
 
 #include "table/DatabaseKeys.h"
 
+#include "framework/AnsiText.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
 
@@ -60,8 +61,8 @@ const char* KindName(KeyKind kind)
 {
     switch (kind) {
     case KeyKind::Primary: return "la clave primaria";
-    case KeyKind::Unique:  return "la clave \xFAnica";
-    default:                               return "el \xEDndice";
+    case KeyKind::Unique:  return ANSI_TEXT("la clave única");
+    default:                               return ANSI_TEXT("el índice");
     }
 }
 
@@ -92,7 +93,7 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
             if (!found && SameIgnoringCase(indexed.Name.View(), tag.Name.View()))
                 found = &indexed;
         if (!found) {
-            skip(tag.Name, "no est\xE1 en el \xEDndice");
+            skip(tag.Name, ANSI_TEXT("no está en el índice"));
             continue;
         }
         Key key;
@@ -108,8 +109,8 @@ void DatabaseKeys::SetKeys(size_t t, const DatabaseContainer::Table& listed, con
             added.Keys.push_back(std::move(key));
     }
     if (!skipped.empty())
-        Message("Nota", t, "sin clave ni \xEDndice para las etiquetas que no son una lista de campos "
-                                    "o que tienen FOR: " + skipped + ".");
+        Message("Nota", t, ANSI_TEXT("sin clave ni índice para las etiquetas que no son una lista de campos "
+                                     "o que tienen FOR: ") + skipped + ".");
 }
 
 void DatabaseKeys::AddRelations(const DatabaseContainer& container,
@@ -130,10 +131,10 @@ void DatabaseKeys::AddRelations(const DatabaseContainer& container,
         const size_t parent = tableOf(container.FindTable(relation.Parent.View()));
         if (child >= m_tables.size())
             continue; // a table that is not written
-        const std::string what = std::string("se omite la clave for\xE1nea ") + relation.ChildTag.GetString() +
+        const std::string what = std::string(ANSI_TEXT("se omite la clave foránea ")) + relation.ChildTag.GetString() +
                                  " hacia " + relation.Parent.GetString() + ": ";
         if (parent >= m_tables.size()) {
-            Message("Aviso", child, what + "esa tabla no est\xE1 en la base de datos.");
+            Message("Aviso", child, what + ANSI_TEXT("esa tabla no está en la base de datos."));
             continue;
         }
         const size_t childKey = keyOf(child, relation.ChildTag);
@@ -149,7 +150,7 @@ void DatabaseKeys::AddRelations(const DatabaseContainer& container,
             continue;
         }
         if (parentSide.Fields.size() != m_tables[child].Keys[childKey].Fields.size()) {
-            Message("Aviso", child, what + "sus dos etiquetas no dan el mismo n\xFAmero de columnas.");
+            Message("Aviso", child, what + ANSI_TEXT("sus dos etiquetas no dan el mismo número de columnas."));
             continue;
         }
         m_foreignKeys.push_back({ child, parent, childKey, parentKey, true });

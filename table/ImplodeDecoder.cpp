@@ -1,5 +1,6 @@
 #include "table/ImplodeDecoder.h"
 
+#include "framework/AnsiText.h"
 #include "framework/ByteSearch.h"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ constexpr auto kCodedTokens = TokenTable(true);
 
 void ThrowDamagedFile(const CString& path, const char* what)
 {
-    std::string message = "El archivo %s est\xE1 da\xF1" "ado: ";
+    std::string message = ANSI_TEXT("El archivo %s está dañado: ");
     message += what;
     message += '.';
     throw CFileException(CFileException::invalidFile, path, 0, message.c_str());
@@ -216,13 +217,13 @@ void ImplodeDecoder::Start()
 {
     Reload();
     if (m_real - m_in < 2)
-        ThrowDamaged("su compresi\xF3n termina antes de su c\xF3" "digo final");
+        ThrowDamaged(ANSI_TEXT("su compresión termina antes de su código final"));
     const unsigned char mode = m_in[0], dictionary = m_in[1];
     m_in += 2;
     if (mode > 1)
         ThrowDamaged("su modo de literales no es 0 ni 1");
     if (dictionary < 4 || dictionary > 6)
-        ThrowDamaged("su tama\xF1o de diccionario no es 4, 5 ni 6");
+        ThrowDamaged(ANSI_TEXT("su tamaño de diccionario no es 4, 5 ni 6"));
     m_codedLiterals = mode == 1;
     m_dictionaryBits = dictionary;
 }
@@ -302,7 +303,7 @@ void ImplodeDecoder::Expand()
         }
         // Bits past the file's end are the zeros after it.
         if (m_fileEnded && in > m_real && static_cast<size_t>(in - m_real) * 8 > count)
-            ThrowDamaged("su compresi\xF3n termina antes de su c\xF3" "digo final");
+            ThrowDamaged(ANSI_TEXT("su compresión termina antes de su código final"));
         if (length == kEndCode) {
             m_ended = true;
             break;

@@ -1,5 +1,6 @@
 #include "table/MemoFile.h"
 
+#include "framework/AnsiText.h"
 #include "framework/FilePath.h"
 
 #include <algorithm>
@@ -76,7 +77,7 @@ void MemoFile::OpenFile(const CString& path, MemoFormat format)
     }
     if (m_blockSize == 0) {
         Close();
-        ThrowNoMemoFile(CFileException::invalidFile, path, "El archivo de memos %s da un tama\xF1o de bloque 0.");
+        ThrowNoMemoFile(CFileException::invalidFile, path, ANSI_TEXT("El archivo de memos %s da un tamaño de bloque 0."));
     }
 }
 

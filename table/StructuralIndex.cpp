@@ -1,5 +1,6 @@
 #include "table/StructuralIndex.h"
 
+#include "framework/AnsiText.h"
 #include "framework/CFile.h"
 #include "framework/FilePath.h"
 #include "table/TableFormat.h"
@@ -73,7 +74,7 @@ public:
 private:
     [[noreturn]] void Damaged() const
     {
-        throw CFileException(CFileException::invalidFile, m_path, 0, "El \xEDndice %s est\xE1 da\xF1" "ado.");
+        throw CFileException(CFileException::invalidFile, m_path, 0, ANSI_TEXT("El índice %s está dañado."));
     }
 
     void Read(std::uint64_t offset, unsigned char* into, unsigned count)
@@ -165,11 +166,11 @@ void StructuralIndex::Open(const CString& tablePath)
     m_path = CFile::FindIgnoringCase(expected);
     if (m_path.IsEmpty()) {
         m_path = expected;
-        throw CFileException(CFileException::fileNotFound, expected, 0, "No se encuentra el \xEDndice %s.");
+        throw CFileException(CFileException::fileNotFound, expected, 0, ANSI_TEXT("No se encuentra el índice %s."));
     }
     CFileStatus status;
     if (!CFile::GetStatus(m_path, status) || !status.m_isRegular)
-        throw CFileException(CFileException::invalidFile, m_path, 0, "El \xEDndice %s no es un archivo.");
+        throw CFileException(CFileException::invalidFile, m_path, 0, ANSI_TEXT("El índice %s no es un archivo."));
     CFile file;
     file.Open(m_path, CFile::modeRead | CFile::shareExclusive);
     IndexReader reader(file, m_path);

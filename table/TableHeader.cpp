@@ -2,6 +2,7 @@
 
 #include "table/TableHeader.h"
 
+#include "framework/AnsiText.h"
 #include "framework/ByteOrder.h"
 
 #include <algorithm>
@@ -89,7 +90,7 @@ bool ReadFieldTable(TableFamily family, const unsigned char* bytes, size_t size,
 void TableHeader::ThrowNotATable(const CString& path)
 {
     throw CFileException(CFileException::invalidFile, path, 0,
-                         "El archivo %s no es una tabla dBase v\xE1lida.");
+                         ANSI_TEXT("El archivo %s no es una tabla dBase válida."));
 }
 
 TableHeader TableHeader::Read(CFile& file, const CString& path)

@@ -1,9 +1,10 @@
 #pragma once
 
-// Every text orvalis-export writes of its own: its help and its command-line
-// errors. They are the Windows-1252 bytes of what is written here, converted
-// while compiling, as all the program's texts are (WriteText shows them). The
-// library's messages (files, tables, exports) are written where they are raised.
+// Every text orvalis-export writes of its own: its help, its command-line
+// errors and what it says of each table it exports. They are the
+// Windows-1252 bytes of what is written here, converted while compiling, as
+// all the program's texts are (WriteText shows them). The library's messages
+// (files, tables, exports) are written where they are raised.
 
 #include "framework/AnsiText.h"
 
@@ -103,3 +104,64 @@ inline std::string NotExportedLine(const std::string& table)
 {
     return "No exportada: " + table + "\n";
 }
+
+// What messages call standard output, which -o - names.
+inline constexpr auto kStandardOutputName = Ansi("(salida estándar)");
+
+// Failures of a table or a database, each a line of its own.
+inline constexpr auto kOutputTakenFailure =
+    AnsiFormat<const char*>("La salida %s ya es la de otra tabla de esta orden; no se sobrescribe.");
+inline constexpr auto kDatabaseOneOutputFailure = AnsiFormat<const char*>(
+    "-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.");
+// The database, the table it lists and the file it names.
+inline constexpr auto kListedFileMissingFailure = AnsiFormat<const char*, const char*, const char*>(
+    "La base de datos %s lista la tabla %s, cuyo archivo %s no se encuentra.");
+
+// Warnings and notes, whole lines.
+inline constexpr auto kNoTablesNote =
+    AnsiFormat<const char*>("Nota: la base de datos %s no lista ninguna tabla; no se escribe nada de ella.\n");
+inline constexpr auto kUnknownCpgWarning =
+    AnsiFormat<const char*>("Aviso: el archivo %s no nombra una página de códigos conocida.\n");
+// The table, and why its database does not give its names.
+inline constexpr auto kNoLongNamesWarning =
+    AnsiFormat<const char*, const char*>("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n");
+inline constexpr auto kAssumedWindows1252Warning = AnsiFormat<const char*>(
+    "Aviso: la tabla %s no dice en qué página de códigos está; se toma la 1252 (Windows-1252).\n");
+// The table, the missing memo file's message without its period, and what
+// becomes of its memos.
+inline constexpr auto kMemoMissingWarning =
+    AnsiFormat<const char*, const char*, const char*>("Aviso: tabla %s: %s; %s.\n");
+inline constexpr auto kMemoCellsEmpty = Ansi("las celdas de sus memos quedan vacías");
+inline constexpr auto kMemosNull = Ansi("sus memos se escriben como null");
+// The table's long name, and why its index cannot be read.
+inline constexpr auto kNoIndexWarning =
+    AnsiFormat<const char*, const char*>("Aviso: tabla %s: %s; se escribe sin claves ni índices.\n");
+
+// What a table's export wrote otherwise than the table holds it: kWarning or
+// kNote, the table, what, how many, the first one's record and field, and how
+// they are written.
+inline constexpr auto kTallyLine =
+    AnsiFormat<const char*, const char*, const char*, unsigned long long, unsigned, const char*, const char*>(
+        "%s: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n");
+inline constexpr auto kWarning = Ansi("Aviso");
+inline constexpr auto kNote = Ansi("Nota");
+// What an export could not write as stored.
+inline constexpr auto kUnreadableMemos = AnsiFormat<const char*>("memos ilegibles en %s");
+inline constexpr auto kInvalidValues = Ansi("valores que no son lo que dice su tipo");
+// The code page, and kOrNul in a script, which cannot hold a NUL in a text.
+inline constexpr auto kUnmappedBytes =
+    AnsiFormat<unsigned, const char*>("bytes sin carácter en la página de códigos %u%s");
+inline constexpr auto kOrNul = Ansi(", o NUL");
+// What a workbook cannot hold as the table does.
+inline constexpr auto kLongNumbers = Ansi("números de más de 15 cifras significativas, que Excel no guarda");
+inline constexpr auto kLongTexts = Ansi("textos de más de 32.767 caracteres, lo que cabe en una celda");
+inline constexpr auto kEarlyDates = Ansi("fechas anteriores a 1900, que las fechas de Excel no alcanzan");
+inline constexpr auto kBinaryValues = Ansi("valores binarios, imágenes u objetos, que una celda no guarda");
+// How they are written.
+inline constexpr auto kWrittenAsNull = Ansi("se escriben como null");
+inline constexpr auto kWrittenAsSqlNull = Ansi("se escriben como NULL");
+inline constexpr auto kWrittenEmpty = Ansi("se escriben vacíos");
+inline constexpr auto kCellsLeftEmpty = Ansi("sus celdas quedan vacías");
+inline constexpr auto kWrittenAsReplacement = Ansi("se escriben como U+FFFD");
+inline constexpr auto kWrittenAsText = Ansi("se escriben como texto");
+inline constexpr auto kCutThere = Ansi("se cortan ahí");

@@ -2,6 +2,7 @@
 
 #include "cli/ExportReport.h"
 
+#include "cli/CommandMessages.h"
 #include "cli/Console.h"
 #include "export/ExportWarnings.h"
 #include "export/WorkbookWriter.h"
@@ -26,18 +27,15 @@ void SayWarnings(OpenedTable& opened)
         CString warning;
         switch (said.What) {
         case OpenedTable::Warning::UnknownCpg:
-            warning.Format("Aviso: el archivo %s no nombra una p\xE1gina de c\xF3" "digos conocida.\n",
-                           said.File.c_str());
+            warning.Format(kUnknownCpgWarning, said.File.c_str());
             break;
         case OpenedTable::Warning::NoLongNames:
-            warning.Format("Aviso: tabla %s: %s; se usan los nombres que guarda la tabla.\n", said.File.c_str(),
-                           said.Detail.GetString());
+            warning.Format(kNoLongNamesWarning, said.File.c_str(), said.Detail.GetString());
             break;
         case OpenedTable::Warning::UnsupportedCodePage:
             continue; // the table is then taken as 1252, which its own warning says
         case OpenedTable::Warning::AssumedWindows1252:
-            warning.Format("Aviso: la tabla %s no dice en qu\xE9 p\xE1gina de c\xF3" "digos est\xE1; "
-                           "se toma la 1252 (Windows-1252).\n", said.File.c_str());
+            warning.Format(kAssumedWindows1252Warning, said.File.c_str());
             break;
         }
         Warn(warning, said.File);
@@ -50,19 +48,26 @@ void WarnMemoMissing(const std::string& path, const CFileException& e, const Exp
     if (!cause.empty() && cause.back() == '.')
         cause.pop_back();
     CString warning;
-    warning.Format("Aviso: tabla %s: %s; %s.\n", path.c_str(), cause.c_str(),
-                   options.Xlsx ? "las celdas de sus memos quedan vac\xED" "as"
-                                : "sus memos se escriben como null");
+    warning.Format(kMemoMissingWarning, path.c_str(), cause.c_str(), options.Xlsx ? kMemoCellsEmpty.c_str() : kMemosNull.c_str());
     Warn(warning, e.m_strFileName.GetString());
 }
 
 void WarnNoIndex(const CString& tableName, const CFileException& e)
 {
     CString warning;
-    warning.Format("Aviso: tabla %s: %s; se escribe sin claves ni \xEDndices.\n", tableName.GetString(),
-                   e.GetErrorMessage().GetString());
+    warning.Format(kNoIndexWarning, tableName.GetString(), e.GetErrorMessage().GetString());
     Warn(warning, e.m_strFileName.GetString());
 }
+
+namespace {
+
+// The name of the field a tally's first value is in.
+CString FieldOf(const ExportWarnings::Tally& tally, const mDBase& table)
+{
+    return tally.Field >= 0 && tally.Field < table.GetFieldCount() ? table.GetField(tally.Field).Name : CString();
+}
+
+} // namespace
 
 void ReportWarnings(const ExportWarnings& warnings, const std::string& path, const mDBase& table,
                     const MemoFile* memo, unsigned codePage, const ExportOptions& options)
@@ -74,30 +79,27 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
         if (tally.Count == 0)
             continue;
         CString what;
-        const char* written = options.Jsonl ? "se escriben como null" : "se escriben como NULL";
+        const char* written = options.Jsonl ? kWrittenAsNull.c_str() : kWrittenAsSqlNull.c_str();
         switch (kind) {
         case ExportWarnings::UnreadableMemo:
-            what.Format("memos ilegibles en %s", memoPath.c_str());
+            what.Format(kUnreadableMemos, memoPath.c_str());
             if (!sql && !options.Jsonl)
-                written = options.Xlsx ? "sus celdas quedan vac\xED" "as" : "se escriben vac\xEDos";
+                written = options.Xlsx ? kCellsLeftEmpty.c_str() : kWrittenEmpty.c_str();
             break;
         case ExportWarnings::InvalidValue:
-            what = "valores que no son lo que dice su tipo";
+            what = kInvalidValues.c_str();
             if (options.Xlsx)
-                written = "sus celdas quedan vac\xED" "as";
+                written = kCellsLeftEmpty;
             break;
         default:
             // A script cannot hold a NUL in a text either.
-            what.Format("bytes sin car\xE1" "cter en la p\xE1gina de c\xF3" "digos %u%s", codePage, sql ? ", o NUL" : "");
-            written = "se escriben como U+FFFD";
+            what.Format(kUnmappedBytes, codePage, sql ? kOrNul.c_str() : "");
+            written = kWrittenAsReplacement;
             break;
         }
-        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
-            ? table.GetField(tally.Field).Name : CString();
         CString warning;
-        warning.Format("Aviso: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n", path.c_str(),
-                       what.GetString(), static_cast<unsigned long long>(tally.Count), tally.Record,
-                       field.GetString(), written);
+        warning.Format(kTallyLine, kWarning.c_str(), path.c_str(), what.GetString(), tally.Count, tally.Record,
+                       FieldOf(tally, table).GetString(), written);
         WriteText(Stream::Error, warning.View(), { path, memoPath });
     }
 }
@@ -105,21 +107,18 @@ void ReportWarnings(const ExportWarnings& warnings, const std::string& path, con
 void ReportNotes(const WorkbookNotes& notes, const std::string& path, const mDBase& table)
 {
     static const char* const kTexts[WorkbookNotes::kKinds][2] = {
-        { "n\xFAmeros de m\xE1s de 15 cifras significativas, que Excel no guarda", "se escriben como texto" },
-        { "textos de m\xE1s de 32.767 caracteres, lo que cabe en una celda", "se cortan ah\xED" },
-        { "fechas anteriores a 1900, que las fechas de Excel no alcanzan", "se escriben como texto" },
-        { "valores binarios, im\xE1genes u objetos, que una celda no guarda", "sus celdas quedan vac\xED" "as" },
+        { kLongNumbers, kWrittenAsText },
+        { kLongTexts, kCutThere },
+        { kEarlyDates, kWrittenAsText },
+        { kBinaryValues, kCellsLeftEmpty },
     };
     for (int kind = 0; kind < WorkbookNotes::kKinds; ++kind) {
         const ExportWarnings::Tally& tally = notes.Of[kind];
         if (tally.Count == 0)
             continue;
-        const CString field = tally.Field >= 0 && tally.Field < table.GetFieldCount()
-            ? table.GetField(tally.Field).Name : CString();
         CString line;
-        line.Format("%s: tabla %s: %s: %llu, el primero en el registro %u, campo %s; %s.\n",
-                    kind == WorkbookNotes::Binary ? "Nota" : "Aviso", path.c_str(), kTexts[kind][0],
-                    static_cast<unsigned long long>(tally.Count), tally.Record, field.GetString(), kTexts[kind][1]);
+        line.Format(kTallyLine, kind == WorkbookNotes::Binary ? kNote.c_str() : kWarning.c_str(), path.c_str(),
+                    kTexts[kind][0], tally.Count, tally.Record, FieldOf(tally, table).GetString(), kTexts[kind][1]);
         WriteText(Stream::Error, line.View(), path);
     }
 }

@@ -7,8 +7,6 @@
 
 #include <string_view>
 
-const char kStandardOutputName[] = "(salida est\xE1ndar)";
-
 namespace {
 
 // A name Windows keeps for a device in every folder, whatever extension

@@ -6,9 +6,6 @@
 
 #include <string>
 
-// What messages call standard output, which -o - names.
-extern const char kStandardOutputName[];
-
 // The output beside a file, moved into -d's folder when there is one.
 std::string InFolder(const ExportOptions& options, const std::string& beside);
 // The extension of an output named after its table.

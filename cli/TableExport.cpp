@@ -2,6 +2,7 @@
 
 #include "cli/TableExport.h"
 
+#include "cli/CommandMessages.h"
 #include "cli/Console.h"
 #include "cli/ExportReport.h"
 #include "cli/OutputNames.h"
@@ -65,7 +66,7 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
         // Two tables of one name, from two folders, into one folder.
         if (!toStandardOutput && written.count(output)) {
             CString message;
-            message.Format("La salida %s ya es la de otra tabla de esta orden; no se sobrescribe.", output.c_str());
+            message.Format(kOutputTakenFailure, output.c_str());
             ReportFailure(message, output);
             return false;
         }
@@ -76,7 +77,7 @@ bool ExportTable(const ExportOptions& options, TableJob& job, const std::string&
         const std::unique_ptr<ExportWriter> writer = MakeWriter(options, job, opened, notes);
         if (toStandardOutput) {
             OutputFile out;
-            out.OpenStandardOutput(kStandardOutputName);
+            out.OpenStandardOutput(kStandardOutputName.c_str());
             writer->Export(opened.Table(), out);
         } else {
             writer->Export(opened.Table(), output.c_str());
@@ -102,7 +103,7 @@ void ExportTogether(const ExportOptions& options, std::vector<TableJob>& jobs,
                     std::vector<std::string>& failed)
 {
     JobTables tables(options, jobs);
-    const SharedOutput shared{ output, output == "-", kStandardOutputName };
+    const SharedOutput shared{ output, output == "-", kStandardOutputName.c_str() };
     if (options.Sql)
         SqlDatabaseScript(*options.Sql, options.Replace, options.SkipDeleted).Write(tables, containers, shared);
     else
@@ -121,8 +122,7 @@ void ExportDatabase(const ExportOptions& options, const DatabaseContainer& conta
         ExportTogether(options, jobs, { &container }, OutputPath(options, path), failed);
     } else if (options.Output && container.GetTables().size() > 1) {
         CString message;
-        message.Format("-o nombra una sola salida y la base de datos %s tiene varias tablas; use -d CARPETA.",
-                       path.c_str());
+        message.Format(kDatabaseOneOutputFailure, path.c_str());
         ReportFailure(message, path);
         failed.push_back(path);
     } else {
@@ -148,8 +148,7 @@ std::vector<std::string> ExportTables(const ExportOptions& options)
             containers.emplace_back().Open(path.c_str());
             if (containers.back().GetTables().empty()) {
                 CString note;
-                note.Format("Nota: la base de datos %s no lista ninguna tabla; no se escribe nada de ella.\n",
-                            path.c_str());
+                note.Format(kNoTablesNote, path.c_str());
                 Warn(note, path);
             }
             return &containers.back();

@@ -3,6 +3,7 @@
 
 #include "cli/TableJob.h"
 
+#include "cli/CommandMessages.h"
 #include "cli/Console.h"
 #include "cli/ExportReport.h"
 #include "framework/CodePage.h"
@@ -74,8 +75,8 @@ std::vector<TableJob> JobsOf(const DatabaseContainer& container, std::vector<std
         job.Listed = &listed;
         if (job.Path.empty()) {
             CString message;
-            message.Format("La base de datos %s lista la tabla %s, cuyo archivo %s no se encuentra.",
-                           container.GetPath().GetString(), listed.Name.GetString(), listed.File.GetString());
+            message.Format(kListedFileMissingFailure, container.GetPath().GetString(), listed.Name.GetString(),
+                           listed.File.GetString());
             ReportFailure(message, container.GetPath().GetString());
             failed.push_back(listed.File.GetString());
             continue;

@@ -3,6 +3,7 @@
 #include "export/KeyCheck.h"
 
 #include "export/SqlKeyValues.h"
+#include "framework/AnsiText.h"
 #include "table/mDBase.h"
 
 #include <algorithm>
@@ -121,7 +122,7 @@ void KeyCheck::CheckForeignKeys()
     for (DatabaseKeys::ForeignKey& foreign : m_keys.GetForeignKeys()) {
         const size_t child = foreign.Child, parent = foreign.Parent;
         const DatabaseKeys::Key& parentKey = m_keys.KeysOf(parent)[foreign.ParentKey];
-        const std::string what = std::string("se omite la clave for\xE1nea ") +
+        const std::string what = std::string(ANSI_TEXT("se omite la clave foránea ")) +
                                  m_keys.KeysOf(child)[foreign.ChildKey].Tag.GetString() + " hacia " +
                                  m_keys.TableName(parent).GetString() + ": ";
         if (m_keys.IsDropped(child) || m_keys.IsDropped(parent)) {

@@ -5,6 +5,7 @@
 #include "export/OutputTables.h"
 #include "export/Workbook.h"
 #include "export/WorkbookWriter.h"
+#include "framework/AnsiText.h"
 #include "framework/OutputFile.h"
 
 void MultiTableWorkbook::Write(OutputTables& tables, const SharedOutput& output)
@@ -51,7 +52,7 @@ void MultiTableWorkbook::Write(OutputTables& tables, const SharedOutput& output)
             });
             if (broken)
                 throw CFileException(CFileException::genericException, output.Name.c_str(), 0,
-                                     "No se pudo quitar del libro %s la hoja de una tabla que fall\xF3.");
+                                     ANSI_TEXT("No se pudo quitar del libro %s la hoja de una tabla que falló."));
         }
         if (book.SheetCount() == 0 && !out.IsDirect()) {
             out.Abandon(); // nothing to hold: an earlier file stays

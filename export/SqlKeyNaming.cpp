@@ -3,6 +3,7 @@
 #include "export/SqlKeyNaming.h"
 
 #include "export/SqlNames.h"
+#include "framework/AnsiText.h"
 #include "framework/CodePage.h"
 
 namespace {
@@ -60,7 +61,7 @@ std::vector<SqlKey> SqlKeyNaming::Declared(const std::vector<SqlTable>& tables, 
             continue;
         const Key& child = m_keys.KeysOf(foreign.Child)[foreign.ChildKey];
         const Key& parent = m_keys.KeysOf(foreign.Parent)[foreign.ParentKey];
-        const std::string what = std::string("la clave for\xE1nea ") + child.Tag.GetString() + " hacia " +
+        const std::string what = std::string(ANSI_TEXT("la clave foránea ")) + child.Tag.GetString() + " hacia " +
                                  m_keys.TableName(foreign.Parent).GetString();
         if (!parent.Held) {
             m_keys.Message("Aviso", foreign.Child,

@@ -1,11 +1,15 @@
 #pragma once
 
+// mDBase: an open dBase table, its current record and the views of its fields.
+
 #include "framework/CFile.h"
 #include "framework/CObject.h"
 #include "framework/CString.h"
+#include "table/FieldDescriptor.h"
 #include "table/FieldTrim.h"
-#include "table/RecordSource.h"
+#include "table/RecordWindow.h"
 #include "table/TableFormat.h"
+#include "table/TableHeader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,34 +18,12 @@
 #include <string>
 #include <string_view>
 
-// One entry of the field table: a field that the list and the export show.
-struct FieldDescriptor {
-    CString Name;
-    std::uint16_t Length = 0; // a "C" field may take its high byte from the decimal count
-    std::uint8_t Decimals = 0;
-    std::uint32_t Offset = 0; // within the record; the first field is at 1, after the deletion flag
-    char Type = 0;            // the type letter: 'C', 'N', 'D', 'I', 'O', 'B', 'T', ...
-    FieldKind Kind = FieldKind::Text;
-    MemoUse Memo = MemoUse::None;
-    // Bits of the record's null flags (Visual FoxPro); -1 when the field has none.
-    std::int16_t NullBit = -1;
-    std::int16_t VarLengthBit = -1;
-
-    // Stored in binary: no raw text; its display text goes into every export.
-    bool IsBinary() const { return ::IsBinary(Kind); }
-    // Text that the comma-separated layout quotes.
-    bool IsCharacter() const { return Kind == FieldKind::Character || Kind == FieldKind::VarCharacter; }
-};
-
 // One dBase table file, opened read-only and without sharing, with its field
-// table and the current record. A compressed table (.dbc) is read as the
-// .dbf it was, its records expanded as they are read. GoTo serves records
-// in place from a read-ahead window of at most 256 KiB of neighbouring
-// records, so that a walk through the table, or the cells of the rows the
-// list shows, cost one read per window rather than one per record, and no
-// copy of each record; the window after it is read meanwhile, on a thread
-// of its own. Hidden system fields (Visual FoxPro) have no entry in the
-// field table; their bytes keep their place in the record.
+// table (its TableHeader) and the current record, which GoTo serves in place
+// from the table's RecordWindow. A compressed table (.dbc) is read as the
+// .dbf it was, its records expanded as they are read. Hidden system fields
+// (Visual FoxPro) have no entry in the field table; their bytes keep their
+// place in the record.
 class mDBase : public CObject {
 public:
     using Base = CObject;
@@ -60,7 +42,7 @@ public:
     // compressed table's, until its stream ends early.
     int Open(const CString& path);
     void Close();
-    bool IsOpen() const { return Records != nullptr; }
+    bool IsOpen() const { return Window.IsOpen(); }
     // The path the open table was opened by; empty when closed.
     const CString& GetPath() const { return Path; }
 
@@ -80,7 +62,7 @@ public:
     // followed by Padding blanks. Every view may be read kViewSlack bytes from
     // its start, whatever its length: the record buffer has that much room
     // after the record, so that short texts can be copied in whole words.
-    static constexpr size_t kViewSlack = 32;
+    static constexpr size_t kViewSlack = RecordWindow::kSlack;
     struct StoredText {
         std::string_view Bytes;
         size_t Padding = 0;
@@ -138,34 +120,35 @@ public:
     // Where field i's memo begins in the memo file; its field keeps one.
     MemoPointer GetMemoBlock(int i, std::uint64_t& block) const;
 
-    std::uint32_t GetRecordCount() const { return RecordCount; }
+    std::uint32_t GetRecordCount() const { return Window.Count(); }
     std::uint32_t GetCurrentRecord() const { return CurrentRecord; }
-    std::uint16_t GetHeaderLength() const { return HeaderLength; }
-    std::uint16_t GetFieldCount() const { return FieldCount; }
-    std::uint16_t GetRecordLength() const { return RecordLength; }
+    std::uint16_t GetHeaderLength() const { return Header.HeaderLength(); }
+    std::uint16_t GetFieldCount() const { return Header.FieldCount(); }
+    std::uint16_t GetRecordLength() const { return Header.RecordLength(); }
     // The version byte (offset 0): the family, and which memo file goes with it.
-    std::uint8_t GetVersion() const { return Version; }
+    std::uint8_t GetVersion() const { return Header.Version(); }
     // The language driver byte of the header (offset 29): the code page the
     // table's texts are in, when the program that wrote it said so.
-    std::uint8_t GetLanguageDriver() const { return LanguageDriver; }
+    std::uint8_t GetLanguageDriver() const { return Header.LanguageDriver(); }
     // The database container a Visual FoxPro table belongs to, as its header
     // names it (relative to the table's folder); empty for a free table.
-    const CString& GetBacklink() const { return Backlink; }
+    const CString& GetBacklink() const { return Header.Backlink(); }
     // Entry i of the field table; i must be below GetFieldCount().
-    const FieldDescriptor& GetField(int i) const { return Fields[static_cast<size_t>(i)]; }
+    const FieldDescriptor& GetField(int i) const { return Header.Fields()[static_cast<size_t>(i)]; }
 
 private:
     // Inline: the export asks for them for every field of every record.
     const FieldDescriptor* FieldAt(int i) const
     {
-        return i >= 0 && i < FieldCount ? &Fields[static_cast<size_t>(i)] : nullptr;
+        return i >= 0 && i < Header.FieldCount() ? &Header.Fields()[static_cast<size_t>(i)] : nullptr;
     }
     // The bytes of a field that lie inside the record buffer.
     std::string_view FieldBytes(const FieldDescriptor& field) const
     {
-        if (field.Offset >= RecordLength)
+        const std::uint16_t recordLength = Header.RecordLength();
+        if (field.Offset >= recordLength)
             return {};
-        const size_t length = std::min<size_t>(field.Length, RecordLength - field.Offset);
+        const size_t length = std::min<size_t>(field.Length, recordLength - field.Offset);
         return { Record + field.Offset, length };
     }
     // The bytes of a field's value: a variable-length field's own length.
@@ -184,44 +167,19 @@ private:
     {
         if (bit < 0)
             return false;
-        const std::string_view flags = FieldBytes(NullFlags);
+        const std::string_view flags = FieldBytes(Header.NullFlags());
         const auto at = static_cast<size_t>(bit / 8);
         return at < flags.size() && (static_cast<unsigned char>(flags[at]) >> (bit % 8) & 1u);
     }
     bool IsNull(const FieldDescriptor& field) const { return FlagSet(field.NullBit); }
-    // Reads count records from record first on into the window: fewer where
-    // the records end, which lowers RecordCount.
-    void Fill(std::uint32_t first, std::uint32_t count);
-    // The bytes of count records from record first on, into the window.
-    unsigned ReadWindow(std::uint32_t first, std::uint32_t count);
 
-    std::uint32_t RecordCount = 0;
-    std::uint32_t CurrentRecord = 0;
-    std::uint16_t HeaderLength = 0;
-    std::uint16_t FieldCount = 0;
-    std::uint16_t RecordLength = 0;
-    std::uint8_t Version = 0;
-    std::uint8_t LanguageDriver = 0;
-    bool RawTextIsRecord = false; // see RecordTextView
-    std::unique_ptr<RecordSource> Records;
+    TableHeader Header;
+    RecordWindow Window;
     CString Path;
-    CString Backlink;
-    std::unique_ptr<FieldDescriptor[]> Fields;
-    FieldDescriptor NullFlags; // the hidden "_NullFlags" field; length 0 when there is none
-    // The loaded record: in the window, or in Kept while the window is
-    // filled again (a read that fails leaves it as it was).
+    // The cursor: the loaded record's number, 0 before any, and its bytes,
+    // in the window or, while the window is filled again, in its spare
+    // buffer (a read that fails leaves it as it was).
+    std::uint32_t CurrentRecord = 0;
     const char* Record = nullptr;
-    std::unique_ptr<char[]> Kept;
-    // Records WindowFirst to WindowFirst + WindowCount - 1 as the file holds
-    // them, and kViewSlack blanks after the last the window can hold. The
-    // file is held without sharing while open, so its bytes cannot change
-    // under this cache.
-    std::unique_ptr<char[]> Window;
-    std::uint32_t WindowRecords = 0; // the most records the window holds
-    std::uint32_t WindowFirst = 0;
-    std::uint32_t WindowCount = 0;
-    // The window after a full one, read on a thread of its own while the
-    // records of that one are gone through; none for a table of one window.
-    class ReadAhead;
-    std::unique_ptr<ReadAhead> Ahead;
+    bool RawTextIsRecord = false; // see RecordTextView
 };

@@ -104,6 +104,11 @@ void SqlValueWriter::AppendValue(const mDBase& table, const SqlColumn& column, L
         out.Append(m_spelling.Null);
         return;
     }
+    // Memos and the other types decoded: none is written from its stored bytes.
+    if (!WrittenAsStored(column.Value)) {
+        AppendOtherValue(table, column, out);
+        return;
+    }
     const std::string_view stored = column.VarLength ? table.ValueView(i) : table.FieldView(*column.Descriptor);
     if (const Writes writes = WritingOf(column, stored.size()); writes != Writes::ThroughBuffer) {
         out.Keep(WriteValue(writes, nullptr, column, stored, out.Claim(MostBytes(column, stored.size()) + kSlack)));
@@ -125,6 +130,21 @@ char* SqlValueWriter::WriteSampledCharacters(ColumnWriting& writing, std::string
         writing.Do = Writes::Characters;
     return WriteCharacters(to, stored, writing.Column->Field,
                            writing.Do == Writes::CharacterBytes ? Reading::Bytes : Reading::Words);
+}
+
+bool SqlValueWriter::WrittenAsStored(SqlValue value)
+{
+    switch (value) {
+    case SqlValue::Characters:
+    case SqlValue::OtherText:
+    case SqlValue::Decimal:
+    case SqlValue::Whole:
+    case SqlValue::Date:
+    case SqlValue::Logical:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // How a column's value of so many stored bytes is written.

@@ -62,6 +62,9 @@ private:
     };
     using Reading = SqlByteForms::Reading;
     Writes WritingOf(const SqlColumn& column, size_t stored) const;
+    // Whether values of the type may be written from their stored bytes
+    // (texts, numbers, dates, logicals); the others are decoded.
+    static bool WrittenAsStored(SqlValue value);
     struct ColumnWriting;
     // writing: where the value's column is sampled; null elsewhere.
     char* WriteValue(Writes writes, ColumnWriting* writing, const SqlColumn& column, std::string_view stored,

@@ -166,7 +166,7 @@ public:
 
     // Keys compare texts byte for byte, as the table's own index did and as
     // the export checked them: the default collation would take "a" and "A"
-    // (or "e" and "\xE9") for one value.
+    // (or "e" and "é") for one value.
     std::string DeclaredType(const SqlColumn& column, bool inKey) const override
     {
         return inKey && column.Value == SqlValue::Characters && column.Type.rfind("VARCHAR", 0) == 0

@@ -19,12 +19,8 @@ void MultiTableWorkbook::Write(OutputTables& tables, const SharedOutput& output)
             return;
         }
     OutputFile out;
-    try {
-        output.Open(out);
-    } catch (const CFileException& e) {
-        tables.FailAll(e);
+    if (!tables.OpenOutput(output, out))
         return;
-    }
     try {
         Workbook book(out.File());
         bool broken = false; // a failed table's sheets could not be taken out

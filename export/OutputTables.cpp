@@ -20,6 +20,17 @@ void SharedOutput::RefuseTable(const std::string& table) const
                              "La salida %s es la propia tabla; no se escribe sobre ella.");
 }
 
+bool OutputTables::OpenOutput(const SharedOutput& output, OutputFile& out)
+{
+    try {
+        output.Open(out);
+        return true;
+    } catch (const CFileException& e) {
+        FailAll(e);
+        return false;
+    }
+}
+
 void OutputTables::FailAll(const CFileException& e)
 {
     SayFailure(e.GetErrorMessage(), e.m_strFileName.GetString());

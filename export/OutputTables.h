@@ -89,6 +89,8 @@ public:
     }
     // The output failed as a whole: said once, and every table failed.
     void FailAll(const CFileException& e);
+    // Opens the output; false, with every table failed, when it cannot be.
+    bool OpenOutput(const SharedOutput& output, OutputFile& out);
 
 private:
     std::vector<bool> m_failed;

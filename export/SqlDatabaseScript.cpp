@@ -38,12 +38,8 @@ void SqlDatabaseScript::Write(OutputTables& tables, const std::vector<const Data
         tables.SayKeyMessage(message);
 
     OutputFile out;
-    try {
-        output.Open(out);
-    } catch (const CFileException& e) {
-        tables.FailAll(e);
+    if (!tables.OpenOutput(output, out))
         return;
-    }
     const std::string begin = dialect->BeginScript();
     std::set<std::string> loaded;
     std::uint64_t end = begin.size(); // where the script's last whole part ends

@@ -1,3 +1,7 @@
+// Writing to the console (wide characters on a Windows console, the bytes
+// themselves where Windows output is redirected, UTF-8 elsewhere), and the
+// code page of the command line's own arguments.
+
 #include "cli/Console.h"
 
 #include "framework/CodePage.h"

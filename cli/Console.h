@@ -1,5 +1,8 @@
 #pragma once
 
+// What orvalis-export writes to its console: the program's Windows-1252
+// texts and the file names among them, each in the form the console shows.
+
 #include <initializer_list>
 #include <string>
 #include <string_view>

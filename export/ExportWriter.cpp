@@ -76,11 +76,16 @@ void ExportWriter::Warn(ExportWarnings::Kind kind, int field, std::uint64_t coun
     tally.Count += count;
 }
 
+std::string_view FieldNameOf(const mDBase& table, const std::vector<CString>& names, int i)
+{
+    if (names.size() == table.GetFieldCount() && i >= 0 && static_cast<size_t>(i) < names.size())
+        return names[static_cast<size_t>(i)].View();
+    return table.GetField(i).Name.View();
+}
+
 std::string_view ExportWriter::FieldName(const mDBase& table, int i) const
 {
-    if (m_fieldNames.size() == table.GetFieldCount() && i >= 0 && static_cast<size_t>(i) < m_fieldNames.size())
-        return m_fieldNames[static_cast<size_t>(i)].View();
-    return table.GetField(i).Name.View();
+    return FieldNameOf(table, m_fieldNames, i);
 }
 
 std::string_view ExportWriter::Converted(std::string_view text, int field)

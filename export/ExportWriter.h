@@ -19,6 +19,10 @@ class CodePageConverter;
 class OutputFile;
 class mDBase;
 
+// The name field i goes by: names[i] where names gives one for each field (a
+// database container's long names), otherwise the field's own.
+std::string_view FieldNameOf(const mDBase& table, const std::vector<CString>& names, int i);
+
 // What every export shares: the walk through the records, the output gathered
 // in blocks of bounded size, the conversion of texts to UTF-8 and the reading
 // of memos, with the warnings they give. A writer of each kind of output adds

@@ -2,6 +2,7 @@
 
 #include "export/SqlTableDescription.h"
 
+#include "export/ExportWriter.h"
 #include "export/SqlNames.h"
 #include "framework/CodePage.h"
 #include "table/mDBase.h"
@@ -50,13 +51,10 @@ std::vector<SqlColumn> DescribeSqlColumns(const SqlDialect& dialect, const mDBas
 SqlTable DescribeSqlTable(const SqlDialect& dialect, const mDBase& table, std::string_view name,
                           const CodePageConverter& converter, const std::vector<CString>& fieldNames)
 {
-    // The names given count only where there is one for each field, as for
-    // the writers.
-    const bool given = fieldNames.size() == static_cast<size_t>(table.GetFieldCount());
     SqlTable described;
     described.Name = SqlNames::Fitted(dialect, name);
     described.Columns = DescribeSqlColumns(dialect, table, converter, [&](int i) {
-        return given ? fieldNames[static_cast<size_t>(i)].View() : table.GetField(i).Name.View();
+        return FieldNameOf(table, fieldNames, i);
     });
     for (SqlColumn& column : described.Columns)
         column.Descriptor = nullptr;
